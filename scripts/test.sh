@@ -1,0 +1,18 @@
+#!/bin/sh
+# Builds all three trees and runs every test: the native unit tests against the
+# simulated machine, and the Wine tests of the win64 build against real Win32.
+set -eu
+cd "$(dirname "$0")/.."
+sh scripts/deps.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+for preset in native win64 win32; do
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+done
+
+status=0
+ctest --test-dir build/native --output-on-failure -j "$jobs" || status=1
+# The Wine tests share one prefix and one X display; they run one at a time.
+ctest --test-dir build/win64 --output-on-failure || status=1
+exit $status

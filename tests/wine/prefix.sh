@@ -1,0 +1,33 @@
+#!/bin/sh
+# up: creates the Wine prefix of a test run and starts an X server for the
+#     GUI tests; down: stops Wine (and the X server if this script started it).
+# Usage: prefix.sh up|down PREFIX DISPLAYNUMBER
+set -eu
+action=$1 prefix=$2 display=$3
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=ja_JP.UTF-8
+export DISPLAY=":$display"
+pidfile="$prefix.xvfb.pid"
+
+case "$action" in
+up)
+  if [ ! -e "/tmp/.X11-unix/X$display" ]; then
+    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    echo $! > "$pidfile"
+    i=0
+    while [ ! -e "/tmp/.X11-unix/X$display" ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
+  fi
+  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  rm -rf "$prefix"
+  /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 </dev/null
+  # Keep one wineserver for the whole run instead of one per test.
+  /usr/lib/wine/wineserver -p >/dev/null 2>&1 </dev/null
+  echo "wine prefix $prefix ready on display :$display"
+  ;;
+down)
+  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  if [ -f "$pidfile" ]; then
+    kill "$(cat "$pidfile")" 2>/dev/null || true
+    rm -f "$pidfile"
+  fi
+  ;;
+esac
