@@ -296,6 +296,21 @@ void Form::SetCloseEnabled(bool enabled) {
   if (peer) peer->Sync(Prop::kCloseEnabled);
 }
 
+void Form::Close() {
+  if (closed_) return;
+  if (peer) {
+    peer->Sync(Prop::kClose);
+  } else {
+    PlatformUnloading();
+  }
+}
+
+void Form::PlatformUnloading() {
+  if (closed_) return;
+  closed_ = true;
+  if (onQueryUnload) onQueryUnload();
+}
+
 void Form::PlatformPlaced(int left, int top, int width, int height, WindowState state) {
   bool resized = width != width_ || height != height_ || state != state_;
   left_ = left;

@@ -67,6 +67,7 @@ enum class Prop {
   kWindowState,
   kCloseEnabled,
   kChecked,
+  kClose,
 };
 
 class Peer {
@@ -291,6 +292,11 @@ class Form {
   WindowState State() const { return state_; }
   void SetState(WindowState state);
 
+  // Closes the window as the close box does: the binding runs onQueryUnload and
+  // destroys the window; headless, onQueryUnload runs here.
+  void Close();
+  bool Closed() const { return closed_; }
+
   // The system menu's Close command.
   bool CloseEnabled() const { return closeEnabled_; }
   void SetCloseEnabled(bool enabled);
@@ -315,6 +321,9 @@ class Form {
   void PlatformPlaced(int left, int top, int width, int height, WindowState state);
   // The user moved the focus (tab, click); runs the lost and got handlers.
   void UserMoveFocus(Control* to);
+  // The window is going away (close box, system menu, end of session, Close()).
+  // Runs onQueryUnload once.
+  void PlatformUnloading();
   // The control a handler asked to focus; the binding moves the real focus there.
   Control* RequestedFocus() const { return requestedFocus_; }
 
@@ -328,6 +337,7 @@ class Form {
   int height_ = 0;
   WindowState state_ = WindowState::kNormal;
   bool closeEnabled_ = true;
+  bool closed_ = false;
   Control* focused_ = nullptr;
   Control* requestedFocus_ = nullptr;
   Control* pendingFocus_ = nullptr;  // asked for inside a lost-focus handler
