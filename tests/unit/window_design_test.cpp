@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/dialogs.h"
+#include "window/frm_main.h"
+#include "window/frm_main_design.h"
+
+namespace qn::window {
+namespace {
+
+// The design is checked without any message box: a box would be a failure.
+class NoBoxes : public platform::Dialogs {
+ public:
+  int MsgBox(std::string_view text, int, std::string_view) override {
+    ADD_FAILURE() << "unexpected message box: " << text;
+    return platform::answer::kOk;
+  }
+  int OpenFile(platform::OpenFileRecord&) override { return 0; }
+  int BrowseFolder(const platform::FolderRecord&, std::string*) override { return 0; }
+};
+
+class MainDesign : public ::testing::Test {
+ protected:
+  NoBoxes dialogs;
+  FrmMain frm{dialogs};
+};
+
+TEST_F(MainDesign, EveryDesignedControlIsOnTheFormInFocusOrder) {
+  const std::vector<ui::Control*>& controls = frm.form.Controls();
+  ASSERT_EQ(controls.size(), design::kControls.size()) << "a designed control is missing from the window";
+  std::vector<int> tabs;
+  for (size_t i = 0; i < controls.size(); ++i) {
+    const design::ControlDesign& entry = design::kControls[i];
+    EXPECT_EQ(controls[i]->name(), entry.name) << "controls are created out of design order";
+    EXPECT_EQ(controls[i]->kind(), entry.kind) << entry.name << " is built as the wrong kind of control";
+    EXPECT_EQ(controls[i]->tabIndex, entry.tabIndex) << entry.name << " takes the focus at the wrong place";
+    tabs.push_back(controls[i]->tabIndex);
+  }
+  std::sort(tabs.begin(), tabs.end());
+  for (int i = 0; i < static_cast<int>(tabs.size()); ++i) {
+    EXPECT_EQ(tabs[static_cast<size_t>(i)], i)
+        << "the Tab key would skip or repeat a place in the focus order";
+  }
+}
+
+TEST_F(MainDesign, EveryControlLiesInsideTheClientAreaOrItsFrame) {
+  const ui::Rect client = design::kClient;
+  for (const ui::Control* control : frm.form.Controls()) {
+    const ui::Rect& r = control->rect;
+    ui::Rect outer = control->container ? control->container->rect : client;
+    if (control->container) {
+      EXPECT_EQ(control->container->kind(), ui::Kind::kFrame) << control->name() << " sits in a non-frame";
+      outer.left = 0;
+      outer.top = 0;
+    }
+    EXPECT_GT(r.width, 0) << control->name() << " has no width and cannot be seen";
+    EXPECT_GT(r.height, 0) << control->name() << " has no height and cannot be seen";
+    EXPECT_GE(r.left, outer.left) << control->name() << " is cut off on the left";
+    EXPECT_GE(r.top, outer.top) << control->name() << " is cut off at the top";
+    EXPECT_LE(r.left + r.width, outer.left + outer.width) << control->name() << " is cut off on the right";
+    EXPECT_LE(r.top + r.height, outer.top + outer.height) << control->name() << " is cut off at the bottom";
+  }
+}
+
+TEST_F(MainDesign, TheShortFormEndsBetweenTheStatusRowAndTheRangeRow) {
+  // The frame (borders, title, menu bar) is what the tall form adds to the client area.
+  int frameHeight = design::kOuterHeightWithRange - design::kClient.height;
+  int shortClientBottom = design::kOuterHeightWithoutRange - frameHeight;
+  std::set<const ui::Control*> rangeRow = {&frm.txtSpltPart[0], &frm.txtSpltPart[1], &frm.lbl1[1],
+                                           &frm.lbl1[2]};
+  for (const ui::Control* control : frm.form.Controls()) {
+    if (control->container) continue;
+    if (rangeRow.count(control)) {
+      EXPECT_GE(control->rect.top, shortClientBottom) << control->name() << " shows without range mode";
+    } else {
+      EXPECT_LE(control->rect.top + control->rect.height, shortClientBottom)
+          << control->name() << " is cut off when range mode is off";
+    }
+  }
+}
+
+TEST_F(MainDesign, CaptionsTooltipsAndTagsArePresent) {
+  for (const ui::Control* control : frm.form.Controls()) {
+    bool captioned = control->kind() != ui::Kind::kTextBox;
+    bool blankByDesign = control == &frm.lblComplt || control == &frm.frameSpltSize;
+    if (captioned && !blankByDesign) {
+      EXPECT_FALSE(control->Caption().empty()) << control->name() << " shows no caption";
+    }
+  }
+  std::vector<const ui::Control*> tipped = {&frm.lblInSelect,    &frm.lblOutSelect,   &frm.lblSize,
+                                            &frm.lblFInfo,       &frm.optSpltSize[0], &frm.optSpltSize[1],
+                                            &frm.optSpltSize[2], &frm.optSpltSize[3]};
+  for (const ui::Control* control : tipped) {
+    EXPECT_FALSE(control->tooltip.empty()) << control->name() << " has lost its tooltip";
+  }
+  EXPECT_EQ(frm.txtSpltPart[0].Text(), "1") << "the range must start at part 1";
+  EXPECT_EQ(frm.txtSpltPart[1].Text(), "1") << "the range must start at part 1";
+  EXPECT_TRUE(frm.optSpltSize[3].tag.empty()) << "the free size has no preset size";
+}
+
+TEST_F(MainDesign, FontsColoursPointersAndTheDefaultButton) {
+  EXPECT_EQ(frm.form.name(), "frmMAIN");
+  EXPECT_EQ(frm.form.font.face, "Terminal") << "the window's controls use the wrong font";
+  EXPECT_EQ(frm.form.font.points, 9.75) << "the window's font has the wrong size";
+  EXPECT_EQ(frm.form.font.charset, 128) << "Japanese captions need the Shift-JIS character set";
+  EXPECT_EQ(frm.form.designClient.width, 4305);
+  EXPECT_EQ(frm.form.designClient.height, 4335);
+  EXPECT_EQ(frm.form.iconResource, 1) << "the window would show no icon";
+  EXPECT_TRUE(frm.txt_Sizes.ownFont && frm.txt_Sizes.font.face.empty())
+      << "the free-size field must use the window's default font";
+  for (const ui::Label* label : {&frm.lblInSelect, &frm.lblOutSelect}) {
+    EXPECT_TRUE(label->underline) << label->name() << " does not look like a button";
+    EXPECT_EQ(label->ForeColor(), ui::kButtonTextColor) << label->name() << " is not in the button colour";
+  }
+  EXPECT_EQ(frm.txtOutPath.ForeColor(), ui::Rgb(255, 0, 0)) << "the output folder is not drawn in red";
+  EXPECT_EQ(frm.lblInSelect.MousePointer(), ui::Pointer::kHand) << "the source label shows no hand pointer";
+  EXPECT_TRUE(frm.btnSpltExec.isDefault) << "Enter would not start the split";
+  EXPECT_EQ(frm.form.Width(), 4395) << "the window opens at the wrong width";
+}
+
+TEST_F(MainDesign, MenusHaveUniqueAccessKeysAndNoMarksAtDesign) {
+  ASSERT_EQ(frm.form.menuBar.size(), 3u) << "the menu bar needs file, settings and help";
+  EXPECT_EQ(frm.mnuSettings[1].items.size(), 3u) << "the overwrite submenu is incomplete";
+  std::vector<const ui::MenuItem*> menus = {&frm.mnuFile, &frm.mnuSet, &frm.mnuHelp, &frm.mnuSettings[1]};
+  std::set<std::string> separators;
+  for (const ui::MenuItem* menu : menus) {
+    std::map<char, std::string> keys;
+    for (const ui::MenuItem* item : menu->items) {
+      EXPECT_FALSE(item->Caption().empty()) << item->name() << " has no caption";
+      EXPECT_FALSE(item->Checked()) << item->name() << " is checked before the settings are applied";
+      EXPECT_TRUE(item->Enabled()) << item->name() << " is disabled at design";
+      if (item->IsSeparator()) separators.insert(item->name());
+      size_t amp = item->Caption().find('&');
+      if (amp == std::string::npos || amp + 1 >= item->Caption().size()) continue;
+      char key = static_cast<char>(std::toupper(static_cast<unsigned char>(item->Caption()[amp + 1])));
+      auto [it, fresh] = keys.emplace(key, item->name());
+      EXPECT_TRUE(fresh) << item->name() << " and " << it->second << " share the access key " << key;
+    }
+  }
+  EXPECT_EQ(separators,
+            (std::set<std::string>{"mnuFiles(1)", "mnuFiles(4)", "mnuSettings(4)", "mnuHelps(2)"}))
+      << "separator lines are in the wrong places";
+}
+
+TEST_F(MainDesign, OptionGroupsExcludeEachOtherOnlyWithinTheirFrame) {
+  frm.optHmny[1].Select();
+  frm.optSpltSize[3].Select();
+  frm.optHmny[2].Select();
+  EXPECT_FALSE(frm.optHmny[1].Value()) << "two overwrite choices are selected at once";
+  EXPECT_TRUE(frm.optSpltSize[3].Value()) << "choosing an overwrite option cleared the size option";
+}
+
+}  // namespace
+}  // namespace qn::window

@@ -1,0 +1,412 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/sim/sim_dialogs.h"
+#include "window/frm_main.h"
+
+namespace qn::window {
+namespace {
+
+using platform::answer::kOk;
+using ui::WindowState;
+
+const std::string kMemoryWarning =
+    "CD-Rサイズで分割する場合は、それだけメモリの容量が必要になります。\r\n"
+    "とりあえず警告しますが、もしこれにより、パソコンが不安定になっても知りません。\r\n"
+    "（今後、要望があれば小メモリでも分割できるようにする予定です。）";
+const std::string kSizeMessage = "ファイルのサイズは1-2,147,483,647バイトの範囲内にしてください";
+const std::string kSizeTitle = "データ形式が不正です ";
+
+// Types characters into whatever control `control` is, as the keyboard would.
+void Type(ui::Control& control, std::string_view chars) {
+  for (char c : chars) {
+    int key = static_cast<unsigned char>(c);
+    control.UserKeyPress(key);
+  }
+}
+
+class MainWindow : public ::testing::Test {
+ protected:
+  platform::sim::SimDialogs dialogs;
+  FrmMain frm{dialogs};
+
+  void Focus(ui::Control& control) { frm.form.UserMoveFocus(&control); }
+  // A source of `bytes` cut into free-size parts of `partSize`.
+  void Plan(double bytes, double partSize) {
+    frm.split.lngFileSize = bytes;
+    frm.split.lngSpltSize = partSize;
+    frm.optSpltSize[3].UserClick();
+  }
+  void RangeModeOn() {
+    frm.mnuSettings[3].UserClick();
+    ASSERT_TRUE(frm.mnuSettings[3].Checked());
+  }
+};
+
+TEST_F(MainWindow, ResizingAlwaysEndsAtTheFixedSize) {
+  struct Case {
+    const char* what;
+    bool rangeMode;
+    int width, height;
+    WindowState state;
+    int expectedWidth, expectedHeight;
+    WindowState expectedState;
+  } cases[] = {
+      {"dragged larger", false, 6000, 6000, WindowState::kNormal, 4395, 4530, WindowState::kNormal},
+      {"dragged smaller in range mode", true, 3000, 2000, WindowState::kNormal, 4395, 4995,
+       WindowState::kNormal},
+      {"maximized", false, 12000, 9000, WindowState::kMaximized, 4395, 4530, WindowState::kNormal},
+      {"maximized in range mode", true, 12000, 9000, WindowState::kMaximized, 4395, 4995,
+       WindowState::kNormal},
+      {"minimized", false, 2400, 400, WindowState::kMinimized, 2400, 400, WindowState::kMinimized},
+  };
+  for (const Case& c : cases) {
+    FrmMain w{dialogs};
+    if (c.rangeMode) w.mnuSettings[3].UserClick();
+    w.form.PlatformPlaced(100, 100, c.width, c.height, c.state);
+    EXPECT_EQ(w.form.State(), c.expectedState) << c.what << ": the window is left in the wrong state";
+    EXPECT_EQ(w.form.Width(), c.expectedWidth) << c.what << ": the window has the wrong width";
+    EXPECT_EQ(w.form.Height(), c.expectedHeight) << c.what << ": the window has the wrong height";
+  }
+  FrmMain w{dialogs};
+  w.form.PlatformPlaced(100, 100, 2400, 400, WindowState::kMinimized);
+  w.form.PlatformPlaced(100, 100, 2400, 400, WindowState::kNormal);
+  EXPECT_EQ(w.form.Height(), 4530) << "restoring from the taskbar leaves the window at the minimized size";
+}
+
+TEST_F(MainWindow, RangeModeGrowsTheWindowAndStartsFromTheWholeRange) {
+  frm.Form_Resize();
+  ASSERT_EQ(frm.form.Height(), 4530);
+  RangeModeOn();
+  EXPECT_EQ(frm.form.Height(), 4995) << "the range row stays hidden in range mode";
+  EXPECT_TRUE(frm.txtSpltPart[0].Enabled() && frm.txtSpltPart[1].Enabled()) << "the range cannot be typed";
+  EXPECT_EQ(frm.txtSpltPart[1].Text(), "1") << "without a source the \"0\" parts must be raised to 1";
+
+  frm.mnuSettings[3].UserClick();
+  EXPECT_FALSE(frm.mnuSettings[3].Checked()) << "range mode cannot be turned off";
+  EXPECT_EQ(frm.form.Height(), 4530) << "the range row still shows after range mode is off";
+  EXPECT_FALSE(frm.txtSpltPart[0].Enabled() || frm.txtSpltPart[1].Enabled())
+      << "the range can be typed although range mode is off";
+
+  Plan(10 * 1000, 1000);
+  RangeModeOn();
+  Focus(frm.txtSpltPart[0]);
+  Type(frm.txtSpltPart[0], "3");
+  Focus(frm.txtSpltPart[1]);
+  Type(frm.txtSpltPart[1], "5");
+  frm.mnuSettings[3].UserClick();
+  frm.mnuSettings[3].UserClick();
+  EXPECT_EQ(frm.txtSpltPart[0].Text(), "1") << "toggling range mode twice keeps an old range";
+  EXPECT_EQ(frm.txtSpltPart[1].Text(), "10") << "toggling range mode twice keeps an old range";
+  EXPECT_EQ(frm.form.Height(), 4995) << "toggling range mode twice changes the window height";
+}
+
+TEST_F(MainWindow, BatchAndSameFolderBoxesKeepTheirMenuMarksInStep) {
+  Plan(3000000, 1457664);
+  RangeModeOn();
+  Focus(frm.txtSpltPart[0]);
+  Type(frm.txtSpltPart[0], "2");
+  ASSERT_EQ(frm.lblFInfo.Caption(), "3 File(s)");
+
+  frm.mnuSettings[0].UserClick();
+  EXPECT_EQ(frm.chkMkBat.Value(), 1) << "the menu does not check the batch box";
+  EXPECT_TRUE(frm.mnuSettings[0].Checked()) << "the batch menu item shows no mark";
+  EXPECT_EQ(frm.lblFInfo.Caption(), "3 + 1 File(s)") << "the batch file is not counted";
+  EXPECT_EQ(frm.txtSpltPart[0].Text(), "2") << "the batch option reset the user's range";
+  frm.chkMkBat.UserClick();
+  EXPECT_FALSE(frm.mnuSettings[0].Checked()) << "unchecking the box leaves the menu mark";
+  EXPECT_EQ(frm.lblFInfo.Caption(), "3 File(s)") << "the batch file is still counted";
+
+  frm.txtOutPath.SetText("C:\\Parts");
+  frm.mnuSettings[2].UserClick();
+  EXPECT_TRUE(frm.mnuSettings[2].Checked()) << "the same-folder menu item shows no mark";
+  EXPECT_FALSE(frm.lblOutSelect.Enabled() || frm.txtOutPath.Enabled())
+      << "an output folder can still be chosen in same-folder mode";
+  frm.chkSamDir.UserClick();
+  EXPECT_FALSE(frm.mnuSettings[2].Checked()) << "the mark stays after same-folder mode is off";
+  EXPECT_TRUE(frm.lblOutSelect.Enabled() && frm.txtOutPath.Enabled())
+      << "the output folder cannot be chosen after same-folder mode is off";
+  EXPECT_EQ(frm.txtOutPath.Text(), "C:\\Parts") << "switching same-folder mode lost the output folder";
+}
+
+TEST_F(MainWindow, SizeOptionsSetThePartSizeAndRefreshThePlan) {
+  struct Case {
+    int option;
+    double size;
+    bool fieldEnabled;
+    const char* field;
+    const char* info;
+  } cases[] = {
+      {0, 1457664, false, "1,457,664", "3 File(s)"},
+      {1, 1250304, false, "1,250,304", "3 File(s)"},
+      {2, 681984000, false, "681,984,000", "1 File(s)"},
+      {3, 1000, true, "1,000", "3,000 File(s)"},  // the free size keeps the current size
+  };
+  for (const Case& c : cases) {
+    platform::sim::SimDialogs boxes;
+    FrmMain w{boxes};
+    w.split.lngFileSize = 3000000;
+    w.split.lngSpltSize = 1000;
+    if (c.option == 2) boxes.Expect(kMemoryWarning, platform::mb::kInformation, "", kOk);
+    w.optSpltSize[static_cast<size_t>(c.option)].UserClick();
+    EXPECT_EQ(w.split.lngSpltSize, c.size) << "option " << c.option << " splits at the wrong size";
+    EXPECT_EQ(w.txt_Sizes.Enabled(), c.fieldEnabled) << "option " << c.option << ": free-size field state";
+    EXPECT_EQ(w.txt_Sizes.Text(), c.field) << "option " << c.option << " shows the wrong size";
+    EXPECT_EQ(w.lblFInfo.Caption(), c.info) << "option " << c.option << " shows the wrong part count";
+    EXPECT_EQ(w.split.byteSpltSize, c.option) << "option " << c.option << " would be saved as another";
+  }
+}
+
+TEST_F(MainWindow, TheCdOptionWarnsOnEverySelection) {
+  dialogs.Expect(kMemoryWarning, platform::mb::kInformation, "", kOk);
+  dialogs.Expect(kMemoryWarning, platform::mb::kInformation, "", kOk);
+  frm.optSpltSize[2].UserClick();
+  frm.optSpltSize[2].UserClick();
+  EXPECT_EQ(dialogs.boxes.size(), 2u) << "choosing the CD size again must warn again";
+
+  frm.optSpltSize[0].UserClick();
+  frm.optSpltSize[3].UserClick();
+  EXPECT_EQ(frm.split.lngSpltSize, 1457664) << "the free size does not start from the last preset";
+  EXPECT_EQ(frm.txt_Sizes.Text(), "1,457,664") << "the free-size field does not show the kept size";
+}
+
+TEST_F(MainWindow, TheFreeSizeFieldChecksWhatWasTyped) {
+  struct Case {
+    const char* typed;
+    bool refused;
+    double size;        // the part size afterwards
+    const char* shown;  // the field once the focus has settled
+  } cases[] = {
+      {"1,457,664", false, 1457664, "1,457,664"},
+      {"2.5", false, 2, "2"},
+      {"3.5", false, 4, "4"},
+      {"2147483647", false, 2147483647, "2,147,483,647"},
+      {"12345678901", false, 1234567890, "1,234,567,890"},  // the field takes 10 characters
+      {"0", true, 0, "0"},
+      {"-5", true, 0, "0"},
+      {"abc", true, 1250304, "1250304"},
+      {"", true, 1250304, "1250304"},
+      {"2147483648", true, 1250304, "1250304"},
+  };
+  for (const Case& c : cases) {
+    platform::sim::SimDialogs boxes;
+    FrmMain w{boxes};
+    w.split.lngSpltSize = 1250304;
+    w.optSpltSize[3].UserClick();
+    w.form.UserMoveFocus(&w.txt_Sizes);
+    ASSERT_EQ(w.txt_Sizes.Text(), "1250304") << "the focused field must show plain digits";
+    ASSERT_EQ(w.txt_Sizes.MaxLength(), 10);
+    ASSERT_EQ(w.txt_Sizes.SelLength(), 7) << "the old size is not selected for overtyping";
+    if (*c.typed == '\0') {
+      Type(w.txt_Sizes, "\b");
+    } else {
+      Type(w.txt_Sizes, c.typed);
+    }
+    if (c.refused) boxes.Expect(kSizeMessage, platform::mb::kCritical, kSizeTitle, kOk);
+    w.form.UserMoveFocus(&w.txtInFile);
+
+    EXPECT_EQ(boxes.boxes.size(), c.refused ? 1u : 0u) << "\"" << c.typed << "\": wrong number of messages";
+    EXPECT_EQ(w.split.lngSpltSize, c.size) << "\"" << c.typed << "\" gives the wrong part size";
+    EXPECT_EQ(w.txt_Sizes.Text(), c.shown) << "\"" << c.typed << "\": the field shows the wrong text";
+    if (c.refused) {
+      EXPECT_EQ(w.form.Focused(), &w.txt_Sizes)
+          << "\"" << c.typed << "\": the focus must return to the field";
+      EXPECT_EQ(w.txt_Sizes.SelLength(), w.txt_Sizes.Length()) << "the refused size is not selected";
+    } else {
+      EXPECT_EQ(w.form.Focused(), &w.txtInFile) << "\"" << c.typed << "\": the focus did not move on";
+      EXPECT_EQ(w.txt_Sizes.MaxLength(), 13) << "the grouped size would not fit";
+    }
+  }
+}
+
+TEST_F(MainWindow, KeysOnTheFreeSizeOptionTypeTheSize) {
+  frm.split.lngFileSize = 3000000;
+  frm.optSpltSize[0].UserClick();
+  Focus(frm.optSpltSize[0]);
+  Type(frm.optSpltSize[0], "12");
+  EXPECT_EQ(frm.split.lngSpltSize, 1457664) << "keys on a preset option must not change the size";
+
+  frm.split.lngSpltSize = 0;
+  frm.optSpltSize[3].UserClick();
+  Focus(frm.optSpltSize[3]);
+  Type(frm.optSpltSize[3], "1457");
+  EXPECT_EQ(frm.txt_Sizes.Text(), "1,457") << "digits typed on the free-size option do not build the size";
+  int key = '6';
+  frm.optSpltSize[3].UserKeyPress(key);
+  EXPECT_EQ(key, '6') << "the key must not be swallowed";
+  Type(frm.optSpltSize[3], "64\b");
+  EXPECT_EQ(frm.split.lngSpltSize, 145766) << "backspace does not take the last digit away";
+  EXPECT_EQ(frm.lblFInfo.Caption(), "21 File(s)") << "the typed size does not refresh the part count";
+}
+
+TEST_F(MainWindow, RangeBoxesKeepAUsableRange) {
+  enum Action { kTypeAtEnd, kTypeAtStart, kPaste };
+  struct Case {
+    const char* what;
+    double parts;  // 0: no plan
+    const char* first;
+    const char* last;
+    int box;
+    Action action;
+    const char* input;
+    const char* expectedFirst;
+    const char* expectedLast;
+    int caret;  // -1: not checked
+  } cases[] = {
+      {"a letter is ignored", 0, "1", "5", 1, kTypeAtEnd, "a-.", "1", "5", 1},
+      {"a digit is appended", 0, "1", "12", 1, kTypeAtEnd, "5", "1", "125", 3},
+      {"pasted 12ab", 0, "1", "5", 1, kPaste, "12ab", "1", "12", 2},
+      {"emptied box", 0, "1", "5", 1, kPaste, "", "1", "1", 0},
+      {"backspace on the only digit", 0, "1", "5", 1, kTypeAtEnd, "\b", "1", "1", 0},
+      {"0 typed in front of 7", 0, "1", "7", 1, kTypeAtStart, "0", "1", "7", 0},
+      {"pasted leading zeros", 0, "1", "5", 1, kPaste, "0005", "1", "5", 0},
+      {"last part beyond the count", 10, "1", "10", 1, kPaste, "25", "1", "10", 2},
+      {"first part beyond the last", 10, "1", "5", 0, kPaste, "8", "5", "5", 1},
+      {"first part beyond the count", 10, "1", "10", 0, kPaste, "12", "10", "10", -1},
+      {"no plan bounds only by 32 bits", 0, "1", "5", 1, kPaste, "3000000000", "1", "2147483647", 9},
+      {"no plan keeps large ranges", 0, "1", "5", 1, kPaste, "999999", "1", "999999", 6},
+      {"an unreadable number resets", 10, "3", "4", 0, kPaste, "1e999", "1", "10", -1},
+  };
+  for (const Case& c : cases) {
+    FrmMain w{dialogs};
+    if (c.parts > 0) {
+      w.split.lngFileSize = c.parts * 1000;
+      w.split.lngSpltSize = 1000;
+      w.optSpltSize[3].UserClick();
+    }
+    w.mnuSettings[3].UserClick();
+    w.txtSpltPart[1].SetText(c.last);
+    w.txtSpltPart[0].SetText(c.first);
+    ui::TextBox& box = w.txtSpltPart[static_cast<size_t>(c.box)];
+    w.form.UserMoveFocus(&box);
+    switch (c.action) {
+      case kTypeAtEnd:
+        box.SetSelStart(box.Length());
+        Type(box, c.input);
+        break;
+      case kTypeAtStart:
+        box.SetSelStart(0);
+        Type(box, c.input);
+        break;
+      case kPaste:
+        box.UserEdit(c.input, ui::CharCount(c.input));
+        break;
+    }
+    EXPECT_EQ(w.txtSpltPart[0].Text(), c.expectedFirst) << c.what << ": the first part is wrong";
+    EXPECT_EQ(w.txtSpltPart[1].Text(), c.expectedLast) << c.what << ": the last part is wrong";
+    if (c.caret >= 0) {
+      EXPECT_EQ(box.SelStart(), c.caret) << c.what << ": the cursor jumped";
+    }
+  }
+}
+
+TEST_F(MainWindow, ARangeBoxSelectsItsTextOnFocus) {
+  RangeModeOn();
+  frm.txtSpltPart[1].SetText("123");
+  Focus(frm.txtSpltPart[1]);
+  EXPECT_EQ(frm.txtSpltPart[1].SelStart(), 0) << "typing would not replace the old part number";
+  EXPECT_EQ(frm.txtSpltPart[1].SelLength(), 3) << "typing would not replace the old part number";
+}
+
+TEST_F(MainWindow, AHugeCountIsShownWholeAndTheRangeStaysIn32Bits) {
+  Plan(6442450944.0, 1);  // a 6 GiB source in 1-byte parts
+  EXPECT_EQ(frm.lblFInfo.Caption(), "6,442,450,944 File(s)") << "the part count wrapped";
+  EXPECT_EQ(frm.split.lngFileCount, 6442450944.0) << "the plan holds a wrapped count";
+  EXPECT_EQ(frm.txtSpltPart[0].Text(), "1") << "the range does not start at part 1";
+  EXPECT_EQ(frm.txtSpltPart[1].Text(), "2147483647") << "the last part leaves the 32-bit range";
+  RangeModeOn();
+  EXPECT_EQ(frm.txtSpltPart[1].Text(), "2147483647") << "range mode shows a last part beyond 32 bits";
+}
+
+TEST_F(MainWindow, OverwriteOptionsAndSubmenuKeepExactlyOneMark) {
+  struct Step {
+    bool viaMenu;
+    int index;
+  } steps[] = {{false, 2}, {true, 0}, {true, 0}, {false, 1}, {true, 1}, {false, 1}, {true, 2}};
+  for (const Step& step : steps) {
+    if (step.viaMenu) {
+      frm.mnuSetOW[static_cast<size_t>(step.index)].UserClick();
+    } else {
+      frm.optHmny[static_cast<size_t>(step.index)].UserClick();
+    }
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(frm.mnuSetOW[static_cast<size_t>(i)].Checked(), i == step.index)
+          << "after choosing " << step.index << " the overwrite submenu marks item " << i << " wrongly";
+      EXPECT_EQ(frm.optHmny[static_cast<size_t>(i)].Value(), i == step.index)
+          << "after choosing " << step.index << " overwrite option " << i << " is shown wrongly";
+    }
+    EXPECT_EQ(frm.split.byteHmny, step.index) << "the split would treat existing files another way";
+  }
+}
+
+TEST_F(MainWindow, LabelButtonsLightUpWhilePressed) {
+  int opened = 0;
+  frm.onChooseSource = [&] {
+    ++opened;
+    EXPECT_EQ(frm.lblInSelect.ForeColor(), ui::kButtonTextColor) << "the dialog opens over a lit label";
+  };
+  frm.lblInSelect.UserMouseDown(1);
+  EXPECT_EQ(frm.lblInSelect.ForeColor(), ui::kHighlightColor) << "a pressed label shows no feedback";
+  frm.lblInSelect.UserMouseUp(1);
+  frm.lblInSelect.UserClick();
+  frm.lblOutSelect.UserDblClick();
+  EXPECT_EQ(frm.lblOutSelect.ForeColor(), ui::kHighlightColor) << "a double-click shows no feedback";
+  frm.lblOutSelect.UserMouseUp(1);
+  EXPECT_EQ(frm.lblOutSelect.ForeColor(), ui::kButtonTextColor) << "the label stays lit after release";
+  EXPECT_EQ(opened, 1) << "clicking the source label does not choose a source";
+}
+
+TEST_F(MainWindow, MenuItemsAndButtonsReachTheirHooks) {
+  std::vector<std::string> ran;
+  auto record = [&](const char* name) { return [&ran, name] { ran.push_back(name); }; };
+  frm.onSplit = record("split");
+  frm.onChooseSource = record("source");
+  frm.onChooseOutput = record("output");
+  frm.onLoadSettings = record("load");
+  frm.onSaveSettings = record("save");
+  frm.onHelpDocument = record("help");
+  frm.onSupportPage = record("support");
+  frm.onVersionInfo = record("version");
+  frm.onSourceLostFocus = record("source left");
+  frm.onOutPathChange = record("output changed");
+  struct Case {
+    ui::MenuItem* item;
+    const char* hook;  // "" for none
+  } cases[] = {
+      {&frm.mnuFiles[0], "source"},  {&frm.mnuFiles[1], ""},        {&frm.mnuFiles[2], "output"},
+      {&frm.mnuFiles[3], "split"},   {&frm.mnuFiles[4], ""},        {&frm.mnuSettings[1], ""},
+      {&frm.mnuSettings[4], ""},     {&frm.mnuSettings[5], "load"}, {&frm.mnuSettings[6], "save"},
+      {&frm.mnuHelps[0], "help"},    {&frm.mnuHelps[1], "support"}, {&frm.mnuHelps[2], ""},
+      {&frm.mnuHelps[3], "version"},
+  };
+  for (const Case& c : cases) {
+    ran.clear();
+    c.item->UserClick();
+    EXPECT_EQ(ran, (*c.hook ? std::vector<std::string>{c.hook} : std::vector<std::string>{}))
+        << c.item->name() << " does the wrong thing";
+  }
+  ran.clear();
+  frm.btnSpltExec.UserClick();
+  frm.lblOutSelect.UserClick();
+  Focus(frm.txtInFile);
+  Focus(frm.txtOutPath);
+  frm.txtOutPath.SetText("D:\\");
+  EXPECT_EQ(ran, (std::vector<std::string>{"split", "output", "source left", "output changed"}))
+      << "a button, label or path field does not reach its handling";
+
+  EXPECT_FALSE(frm.form.Closed());
+  frm.mnuFiles[5].UserClick();
+  EXPECT_TRUE(frm.form.Closed()) << "the exit item does not close the window";
+}
+
+TEST_F(MainWindow, TheOutputFolderSelectsItsTextOnFocus) {
+  frm.txtOutPath.SetText("C:\\Parts");
+  Focus(frm.txtOutPath);
+  EXPECT_EQ(frm.txtOutPath.SelLength(), 8) << "typing would not replace the old folder";
+}
+
+}  // namespace
+}  // namespace qn::window

@@ -1,0 +1,100 @@
+// frmMAIN, the program's one main window: its controls and menus (built from
+// frm_main_design.h), the split settings it owns, and the handling of its
+// options, size and range controls. Work that lives elsewhere (the split job,
+// the selection dialogs, the settings file, help) is reached through the hook
+// members below, which the program sets once after constructing the window.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "engine/plan.h"
+#include "engine/split_settings.h"
+#include "platform/dialogs.h"
+#include "platform/ui/controls.h"
+
+namespace qn::window {
+
+class FrmMain {
+ public:
+  // Builds the controls and menus from the design and connects their handling.
+  // `dialogs` shows the window's message boxes; it must outlive the window.
+  explicit FrmMain(platform::Dialogs& dialogs);
+  FrmMain(const FrmMain&) = delete;
+  FrmMain& operator=(const FrmMain&) = delete;
+
+  ui::Form form;
+  engine::SplitSettings split;
+
+  // ---- controls ---------------------------------------------------------------
+  ui::TextBox txtInFile;
+  ui::TextBox txtOutPath;
+  ui::CommandButton btnSpltExec;
+  ui::CheckBox chkMkBat;
+  ui::CheckBox chkSamDir;
+  ui::Frame frameHmny;
+  std::array<ui::OptionButton, 3> optHmny;  // 0 overwrite, 1 skip, 2 ask
+  ui::Frame frameSpltSize;
+  std::array<ui::OptionButton, 4> optSpltSize;  // 0 1.44 MB, 1 1.25 MB, 2 650 MB, 3 free size
+  ui::TextBox txt_Sizes;                        // the free size in bytes
+  std::array<ui::TextBox, 2> txtSpltPart;       // first and last part of the range
+  std::array<ui::Label, 3> lbl1;                // 0 the size unit, 1 "から", 2 "ファイルまで"
+  ui::Label lblInSelect;
+  ui::Label lblOutSelect;
+  ui::Label lblSize;
+  ui::Label lblFInfo;
+  ui::Label lblComplt;
+
+  // ---- menus ------------------------------------------------------------------
+  ui::MenuItem mnuFile;
+  std::array<ui::MenuItem, 6> mnuFiles;
+  ui::MenuItem mnuSet;
+  std::array<ui::MenuItem, 7> mnuSettings;  // 1 holds the submenu mnuSetOW
+  std::array<ui::MenuItem, 3> mnuSetOW;
+  ui::MenuItem mnuHelp;
+  std::array<ui::MenuItem, 4> mnuHelps;
+
+  // ---- hooks: set by the program; an empty hook does nothing ------------------
+  std::function<void()> onSplit;            // btnSpltExec, mnuFiles(3)
+  std::function<void()> onChooseSource;     // mnuFiles(0), lblInSelect
+  std::function<void()> onChooseOutput;     // mnuFiles(2), lblOutSelect
+  std::function<void()> onLoadSettings;     // mnuSettings(5)
+  std::function<void()> onSaveSettings;     // mnuSettings(6)
+  std::function<void()> onHelpDocument;     // mnuHelps(0)
+  std::function<void()> onSupportPage;      // mnuHelps(1)
+  std::function<void()> onVersionInfo;      // mnuHelps(3)
+  std::function<void()> onSourceLostFocus;  // the focus left txtInFile
+  std::function<void()> onOutPathChange;    // the text of txtOutPath changed (by the user or by code)
+
+  // ---- operations ---------------------------------------------------------------
+  // Gives the window its fixed outer size: tall with range mode on, short
+  // without. A maximized window is restored first; a minimized one is left.
+  void Form_Resize();
+  // Refreshes the split plan and its display (see engine::Size_Change).
+  void Size_Change(int16_t intKey1, int16_t intKey2);
+  // The part of the window the split plan reads and writes.
+  engine::PlanView Plan();
+
+ private:
+  void ApplyDesign();
+  void ConnectHandlers();
+  ui::Control* FindControl(std::string_view name);
+
+  void chkMkBat_Click();
+  void chkSamDir_Click();
+  void mnuSettings_Click(int index);
+  void optSpltSize_Click(int index);
+  void optSpltSize_KeyPress(int index, int& key);
+  void txt_Sizes_GotFocus();
+  void txt_Sizes_LostFocus();
+  void txtSpltPart_Change(int index);
+  void optHmny_Click(int index);
+
+  platform::Dialogs& dialogs_;
+  std::vector<ui::OptionButton*> hmnyGroup_;
+  std::vector<ui::OptionButton*> sizeGroup_;
+};
+
+}  // namespace qn::window
