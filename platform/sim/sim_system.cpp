@@ -239,6 +239,7 @@ std::string SimSystem::SwapDisk(char letter, std::string_view label) {
   spec.hostFolder = NewHostFolder("disk");
   spec.label = std::string(label);
   spec.notReady = false;
+  spec.writeProtected = false;
   return spec.hostFolder;
 }
 

@@ -30,14 +30,14 @@ namespace qn::platform::sim {
 struct DriveSpec {
   int32_t type = drive::kFixed;
   uint64_t totalBytes = 8ull << 30;  // free space is this minus the files on the drive
-  std::string label;
+  std::string label = "";
   bool writeProtected = false;
   bool notReady = false;  // no disk: everything on the drive fails with err::kNotReady
   uint32_t bytesPerSector = 512;
   uint32_t sectorsPerCluster = 1;
   // The host folder that holds the disk's content. Empty when adding: a fresh
   // folder under the temporary directory. Point it elsewhere to swap disks.
-  std::string hostFolder;
+  std::string hostFolder = "";
 };
 
 // The operations a test's fault hook can make fail.
@@ -80,7 +80,7 @@ struct ShellOpenCall {
 
 struct LabelWrite {
   std::string root;
-  std::string label;
+  std::string label = "";
   int result = 0;
 };
 
@@ -109,7 +109,7 @@ class SimSystem : public System {
   DriveSpec& ShareDrive(std::string_view unc);
   // A new empty host folder under the temporary directory.
   std::string NewHostFolder(std::string_view hint = "disk");
-  // Puts a new, empty, ready disk with `label` into drive `letter` (the old
+  // Puts a new, empty, ready, writable disk with `label` into drive `letter` (the old
   // disk's folder stays as it was). Returns the new host folder.
   std::string SwapDisk(char letter, std::string_view label = "");
   // The current folder, an absolute Windows path; also remembered as the
