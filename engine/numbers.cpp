@@ -83,8 +83,12 @@ double LeadingNumber(std::string_view text, bool* overflow) {
   }
 
   std::string number = intDigits.empty() ? "0" : intDigits;
-  if (!fracDigits.empty()) number += "." + fracDigits;
-  number += "e" + std::to_string(exponent);
+  if (!fracDigits.empty()) {
+    number += '.';
+    number += fracDigits;
+  }
+  number += 'e';
+  number += std::to_string(exponent);
   double value = 0;
   auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), value);
   (void)end;
