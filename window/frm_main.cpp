@@ -82,11 +82,12 @@ FrmMain::FrmMain(platform::Dialogs& dialogs)
 }
 
 ui::Control* FrmMain::FindControl(std::string_view name) {
-  ui::Control* all[] = {&txtInFile,      &txtOutPath,     &btnSpltExec,    &chkMkBat,       &chkSamDir,
-                        &frameHmny,      &optHmny[0],     &optHmny[1],     &optHmny[2],     &frameSpltSize,
-                        &optSpltSize[0], &optSpltSize[1], &optSpltSize[2], &optSpltSize[3], &txt_Sizes,
-                        &txtSpltPart[0], &txtSpltPart[1], &lbl1[0],        &lbl1[1],        &lbl1[2],
-                        &lblInSelect,    &lblOutSelect,   &lblSize,        &lblFInfo,       &lblComplt};
+  ui::Control* const all[] = {
+      &txtInFile,      &txtOutPath,     &btnSpltExec,    &chkMkBat,       &chkSamDir,
+      &frameHmny,      &optHmny[0],     &optHmny[1],     &optHmny[2],     &frameSpltSize,
+      &optSpltSize[0], &optSpltSize[1], &optSpltSize[2], &optSpltSize[3], &txt_Sizes,
+      &txtSpltPart[0], &txtSpltPart[1], &lbl1[0],        &lbl1[1],        &lbl1[2],
+      &lblInSelect,    &lblOutSelect,   &lblSize,        &lblFInfo,       &lblComplt};
   for (ui::Control* control : all) {
     if (control->name() == name) return control;
   }
@@ -137,7 +138,7 @@ void FrmMain::ApplyDesign() {
   for (ui::OptionButton& option : optSpltSize) option.group = &sizeGroup_;
 
   // Menus: each item under the parent the design names.
-  ui::MenuItem* menus[] = {
+  ui::MenuItem* const menus[] = {
       &mnuFile,     &mnuFiles[0],    &mnuFiles[1],    &mnuFiles[2],    &mnuFiles[3],    &mnuFiles[4],
       &mnuFiles[5], &mnuSet,         &mnuSettings[0], &mnuSettings[1], &mnuSetOW[0],    &mnuSetOW[1],
       &mnuSetOW[2], &mnuSettings[2], &mnuSettings[3], &mnuSettings[4], &mnuSettings[5], &mnuSettings[6],
@@ -310,7 +311,6 @@ void FrmMain::txt_Sizes_LostFocus() {
 
 void FrmMain::txtSpltPart_Change(int index) {
   // Each SetText below runs this handling again, nested, for the box it sets.
-  ui::TextBox& box = txtSpltPart[index];
   ui::TextBox& first = txtSpltPart[0];
   ui::TextBox& last = txtSpltPart[1];
   auto resetRange = [&] {
@@ -318,6 +318,7 @@ void FrmMain::txtSpltPart_Change(int index) {
     last.SetText(engine::ShortestText(split.lngFileCount));
   };
   try {
+    ui::TextBox& box = txtSpltPart[index];
     int pos = box.SelStart();
     if (box.Length() > 1 && box.Text().front() == '0') pos = 0;  // a typed leading zero goes away
 

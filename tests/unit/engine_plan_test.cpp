@@ -133,19 +133,5 @@ TEST(Size_Change, KeepsTheCountAndItsTextAndResetsTheRangeOnlyWhenTheCountChange
   }
 }
 
-TEST(Size_Change, BatchCheckBoxOffDropsTheBatchFileFromTheText) {
-  Window w;
-  w.split.lngFileSize = 3000000;
-  w.split.lngSpltSize = 1457664;
-  w.batch.SetValue(1);
-  Size_Change(w.view, 0, 1);
-  ASSERT_EQ(w.info.Caption(), "3 + 1 File(s)") << "the batch file is not counted";
-  w.first.SetText("2");
-  w.batch.SetValue(0);
-  Size_Change(w.view, 0, 0);
-  EXPECT_EQ(w.info.Caption(), "3 File(s)") << "the batch file is still counted after unchecking it";
-  EXPECT_EQ(w.first.Text(), "2") << "unchecking the batch box must not reset the user's range";
-}
-
 }  // namespace
 }  // namespace qn::engine

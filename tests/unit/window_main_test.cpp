@@ -49,19 +49,19 @@ class MainWindow : public ::testing::Test {
 TEST_F(MainWindow, ResizingAlwaysEndsAtTheFixedSize) {
   struct Case {
     const char* what;
-    bool rangeMode;
-    int width, height;
     WindowState state;
-    int expectedWidth, expectedHeight;
     WindowState expectedState;
+    int width, height;
+    int expectedWidth, expectedHeight;
+    bool rangeMode;
   } cases[] = {
-      {"dragged larger", false, 6000, 6000, WindowState::kNormal, 4395, 4530, WindowState::kNormal},
-      {"dragged smaller in range mode", true, 3000, 2000, WindowState::kNormal, 4395, 4995,
-       WindowState::kNormal},
-      {"maximized", false, 12000, 9000, WindowState::kMaximized, 4395, 4530, WindowState::kNormal},
-      {"maximized in range mode", true, 12000, 9000, WindowState::kMaximized, 4395, 4995,
-       WindowState::kNormal},
-      {"minimized", false, 2400, 400, WindowState::kMinimized, 2400, 400, WindowState::kMinimized},
+      {"dragged larger", WindowState::kNormal, WindowState::kNormal, 6000, 6000, 4395, 4530, false},
+      {"dragged smaller in range mode", WindowState::kNormal, WindowState::kNormal, 3000, 2000, 4395, 4995,
+       true},
+      {"maximized", WindowState::kMaximized, WindowState::kNormal, 12000, 9000, 4395, 4530, false},
+      {"maximized in range mode", WindowState::kMaximized, WindowState::kNormal, 12000, 9000, 4395, 4995,
+       true},
+      {"minimized", WindowState::kMinimized, WindowState::kMinimized, 2400, 400, 2400, 400, false},
   };
   for (const Case& c : cases) {
     FrmMain w{dialogs};
