@@ -134,16 +134,16 @@ TEST_F(MainWindow, BatchAndSameFolderBoxesKeepTheirMenuMarksInStep) {
 
 TEST_F(MainWindow, SizeOptionsSetThePartSizeAndRefreshThePlan) {
   struct Case {
-    int option;
     double size;
-    bool fieldEnabled;
     const char* field;
     const char* info;
+    int option;
+    bool fieldEnabled;
   } cases[] = {
-      {0, 1457664, false, "1,457,664", "3 File(s)"},
-      {1, 1250304, false, "1,250,304", "3 File(s)"},
-      {2, 681984000, false, "681,984,000", "1 File(s)"},
-      {3, 1000, true, "1,000", "3,000 File(s)"},  // the free size keeps the current size
+      {1457664, "1,457,664", "3 File(s)", 0, false},
+      {1250304, "1,250,304", "3 File(s)", 1, false},
+      {681984000, "681,984,000", "1 File(s)", 2, false},
+      {1000, "1,000", "3,000 File(s)", 3, true},  // the free size keeps the current size
   };
   for (const Case& c : cases) {
     platform::sim::SimDialogs boxes;
