@@ -114,9 +114,7 @@ void FrmMain::ApplyDesign() {
       control->SetCaption(std::string(entry.text));
     }
     if (entry.looks & design::look::kLabelButton) {
-      control->font = form.font;
-      control->font.underline = true;
-      control->ownFont = true;
+      // The form's font, underlined.
       if (control->kind() == ui::Kind::kLabel) static_cast<ui::Label*>(control)->underline = true;
       control->SetForeColor(ui::kButtonTextColor);
     }

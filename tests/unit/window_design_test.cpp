@@ -115,7 +115,8 @@ TEST_F(MainDesign, FontsColoursPointersAndTheDefaultButton) {
   EXPECT_TRUE(frm.txt_Sizes.ownFont && frm.txt_Sizes.font.face.empty())
       << "the free-size field must use the window's default font";
   for (const ui::Label* label : {&frm.lblInSelect, &frm.lblOutSelect}) {
-    EXPECT_TRUE(label->underline) << label->name() << " does not look like a button";
+    EXPECT_TRUE(label->underline && !label->ownFont)
+        << label->name() << " is not in the window's font, underlined";
     EXPECT_EQ(label->ForeColor(), ui::kButtonTextColor) << label->name() << " is not in the button colour";
   }
   EXPECT_EQ(frm.txtOutPath.ForeColor(), ui::Rgb(255, 0, 0)) << "the output folder is not drawn in red";
