@@ -4,7 +4,7 @@
 // the selection dialogs, the settings file, help) is reached through the hook
 // members below, which the program sets once after constructing the window.
 //
-// The range boxes always hold a whole part number from 1 to 2,147,483,647, the
+// The range boxes always hold a part number from 1 to 2,147,483,647, the
 // last one at most the part count when there is a plan. A pasted number too
 // large to read at all ("1e999") cannot be bounded and resets the range to 1
 // and the part count instead.
