@@ -309,6 +309,8 @@ class Form {
   Rect designClient;  // client area at design, twips
   Font font;          // the controls' font unless they have their own
   int iconResource = 0;
+  bool minButton = true;  // the title bar's minimize and maximize boxes
+  bool maxButton = true;
 
   std::function<void()> onResize;
   std::function<void()> onQueryUnload;
@@ -324,6 +326,8 @@ class Form {
   // The window is going away (close box, system menu, end of session, Close()).
   // Runs onQueryUnload once.
   void PlatformUnloading();
+  // A window was made for this form (again): it can be unloaded once more.
+  void PlatformLoaded() { closed_ = false; }
   // The control a handler asked to focus; the binding moves the real focus there.
   Control* RequestedFocus() const { return requestedFocus_; }
 

@@ -1,0 +1,223 @@
+#include "tests/wine/support/gui.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+
+#include "platform/win32/ui_form.h"
+
+namespace qn::guitest {
+
+namespace {
+
+std::wstring Wide(std::string_view utf8) {
+  if (utf8.empty()) return {};
+  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+  return out;
+}
+
+std::string Utf8(std::wstring_view wide) {
+  if (wide.empty()) return {};
+  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                              nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr,
+                      nullptr);
+  return out;
+}
+
+void Dispatch(MSG& msg) {
+  if (!platform::win32::TranslateFormMessage(msg)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+}  // namespace
+
+void PumpPending() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      return;
+    }
+    Dispatch(msg);
+  }
+}
+
+bool PumpUntil(const std::function<bool()>& done, int milliseconds) {
+  const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(milliseconds);
+  for (;;) {
+    PumpPending();
+    if (done()) return true;
+    if (GetTickCount64() >= end) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+  }
+}
+
+void PumpFor(int milliseconds) {
+  PumpUntil([] { return false; }, milliseconds);
+}
+
+void PressKey(HWND hwnd, UINT virtualKey) {
+  UINT scan = MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC);
+  PostMessageW(hwnd, WM_KEYDOWN, virtualKey, 1 | (static_cast<LPARAM>(scan) << 16));
+  PostMessageW(hwnd, WM_KEYUP, virtualKey, 1 | (static_cast<LPARAM>(scan) << 16) | (LPARAM{3} << 30));
+  PumpPending();
+}
+
+void TypeText(HWND hwnd, std::string_view text) {
+  for (wchar_t c : Wide(text)) PostMessageW(hwnd, WM_CHAR, c, 1);
+  PumpPending();
+}
+
+std::vector<HWND> TopLevelWindows(DWORD processId, bool visibleOnly) {
+  struct Search {
+    DWORD pid;
+    bool visibleOnly;
+    std::vector<HWND> found;
+  } search{processId, visibleOnly, {}};
+  EnumWindows(
+      [](HWND hwnd, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(hwnd, &pid);
+        if (pid == s->pid && (!s->visibleOnly || IsWindowVisible(hwnd))) s->found.push_back(hwnd);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::string WindowText(HWND hwnd) {
+  int length = GetWindowTextLengthW(hwnd);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  int got = GetWindowTextW(hwnd, text.data(), length + 1);
+  text.resize(static_cast<size_t>(got > 0 ? got : 0));
+  return Utf8(text);
+}
+
+std::string ClassName(HWND hwnd) {
+  wchar_t name[256] = {};
+  int got = GetClassNameW(hwnd, name, 256);
+  return Utf8(std::wstring_view(name, static_cast<size_t>(got > 0 ? got : 0)));
+}
+
+std::optional<MessageBoxInfo> ReadMessageBox(HWND hwnd) {
+  if (!IsWindow(hwnd) || ClassName(hwnd) != "#32770") return std::nullopt;
+  MessageBoxInfo info;
+  info.hwnd = hwnd;
+  info.title = WindowText(hwnd);
+  if (HWND text = GetDlgItem(hwnd, 0xFFFF)) info.text = WindowText(text);
+  for (int id : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO, IDTRYAGAIN, IDCONTINUE}) {
+    if (HWND button = GetDlgItem(hwnd, id); button && ClassName(button) == "Button")
+      info.buttons.push_back(id);
+  }
+  return info;
+}
+
+std::optional<MessageBoxInfo> WaitForMessageBox(DWORD processId, int milliseconds) {
+  std::optional<MessageBoxInfo> found;
+  PumpUntil(
+      [&] {
+        for (HWND hwnd : TopLevelWindows(processId)) {
+          if ((found = ReadMessageBox(hwnd))) return true;
+        }
+        return false;
+      },
+      milliseconds);
+  return found;
+}
+
+bool AnswerMessageBox(HWND box, int id) {
+  HWND button = GetDlgItem(box, id);
+  if (!button) return false;
+  return PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button)) != FALSE;
+}
+
+std::optional<MenuPlace> FindMenuItem(HMENU menu, const std::vector<std::string>& path) {
+  std::optional<MenuPlace> place;
+  for (const std::string& caption : path) {
+    if (!menu) return std::nullopt;
+    place.reset();
+    int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+      wchar_t text[256] = {};
+      int got = GetMenuStringW(menu, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
+      if (Utf8(std::wstring_view(text, static_cast<size_t>(got > 0 ? got : 0))) != caption) continue;
+      place = MenuPlace{menu, static_cast<UINT>(i), GetMenuItemID(menu, i)};
+      break;
+    }
+    if (!place) return std::nullopt;
+    menu = GetSubMenu(place->menu, static_cast<int>(place->position));
+  }
+  return place;
+}
+
+UINT MenuItemState(const MenuPlace& place) {
+  return GetMenuState(place.menu, place.position, MF_BYPOSITION) & (MF_CHECKED | MF_GRAYED | MF_DISABLED);
+}
+
+bool SaveWindowImage(HWND hwnd, const std::string& path) {
+  RECT r;
+  if (!GetWindowRect(hwnd, &r)) return false;
+  const int width = r.right - r.left;
+  const int height = r.bottom - r.top;
+  if (width <= 0 || height <= 0) return false;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // bottom-up, as a .bmp stores it
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bool ok = bitmap && bits;
+  if (ok) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    ok = BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY) != FALSE;
+    GdiFlush();
+    SelectObject(memory, old);
+  }
+  if (ok) {
+    const uint32_t stride = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
+    const uint32_t imageSize = stride * static_cast<uint32_t>(height);
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
+    file.bfSize = file.bfOffBits + imageSize;
+    info.bmiHeader.biSizeImage = imageSize;
+    std::ofstream out(Wide(path).c_str(), std::ios::binary);
+    out.write(reinterpret_cast<const char*>(&file), sizeof file);
+    out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
+    out.write(static_cast<const char*>(bits), imageSize);
+    ok = out.good();
+  }
+  if (bitmap) DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
+
+std::string HostToWindowsPath(std::string_view hostPath) {
+  std::string out = "Z:";
+  for (char c : hostPath) out += c == '/' ? '\\' : c;
+  while (out.size() > 3 && out.back() == '\\') out.pop_back();
+  return out;
+}
+
+std::string ScreenshotFolder() {
+  const char* build = std::getenv("QUARNIMO_BUILD_DIR");
+  if (!build || !*build) return {};
+  std::string folder = HostToWindowsPath(build) + "\\screenshots";
+  CreateDirectoryW(Wide(folder).c_str(), nullptr);
+  return folder;
+}
+
+}  // namespace qn::guitest
