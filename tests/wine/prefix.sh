@@ -4,7 +4,7 @@
 # Usage: prefix.sh up|down PREFIX DISPLAYNUMBER
 set -eu
 action=$1 prefix=$2 display=$3
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=ja_JP.UTF-8
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d" LC_ALL=ja_JP.UTF-8
 export DISPLAY=":$display"
 pidfile="$prefix.xvfb.pid"
 
@@ -17,10 +17,19 @@ up)
     while [ ! -e "/tmp/.X11-unix/X$display" ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
   fi
   /usr/lib/wine/wineserver -k 2>/dev/null || true
+  /usr/lib/wine/wineserver -w 2>/dev/null || true
   rm -rf "$prefix"
-  /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 </dev/null
-  # Keep one wineserver for the whole run instead of one per test.
+  mkdir -p "$prefix"
+  # One persistent wineserver for the whole run instead of one per test. It
+  # must start before wineboot: once a server runs, "wineserver -p" only
+  # fails. Nothing Wine leaves running may hold ctest's output pipes, or
+  # ctest waits for it: every background start is redirected.
   /usr/lib/wine/wineserver -p >/dev/null 2>&1 </dev/null
+  /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 </dev/null
+  # Wine draws the title bars itself (no window manager on Xvfb), so caption
+  # and icon show in screenshots. Being a second start, it also lets the
+  # services wineboot left starting settle before the first test.
+  /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1 </dev/null || true
   echo "wine prefix $prefix ready on display :$display"
   ;;
 down)
