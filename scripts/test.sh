@@ -12,6 +12,8 @@ for preset in native win64 win32; do
 done
 
 status=0
+# The shipped program must be a 32-bit (PE32, not PE32+) Windows GUI program.
+sh tests/check-pe.sh build/win32/app/Quarnimo.exe || status=1
 ctest --test-dir build/native --output-on-failure -j "$jobs" || status=1
 # The Wine tests share one prefix and one X display; they run one at a time.
 ctest --test-dir build/win64 --output-on-failure || status=1
