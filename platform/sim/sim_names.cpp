@@ -39,7 +39,8 @@ class Converter {
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
-  bool Ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+  // iconv_open reports failure as (iconv_t)-1.
+  bool Ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }  // NOLINT(performance-no-int-to-ptr)
 
   // Converts `in`; an unconvertible sequence becomes "?" and makes the result
   // false. `skipUtf8` says how far to skip: one UTF-8 character or one byte.
@@ -139,7 +140,7 @@ bool IsValidShortName(std::string_view name) {
   return dot == std::string_view::npos || (!ext.empty() && ext.size() <= 3);
 }
 
-std::string MakeShortName(std::string_view longName, const std::set<std::string>& takenFolded) {
+std::string MakeShortName(std::string_view longName, const std::function<bool(const std::string&)>& taken) {
   std::string_view name = longName;
   while (name.starts_with('.')) name.remove_prefix(1);
   const size_t dot = name.rfind('.');
@@ -151,7 +152,7 @@ std::string MakeShortName(std::string_view longName, const std::set<std::string>
     if (candidate.empty()) candidate = "_";
     candidate += number;
     if (!ext.empty()) candidate += "." + ext;
-    if (!takenFolded.contains(Fold(candidate))) return candidate;
+    if (!taken(Fold(candidate))) return candidate;
   }
 }
 
@@ -182,12 +183,17 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
 }
 
 bool Utf8ToCp932(std::string_view utf8, std::string* out) {
-  Converter converter("CP932", "UTF-8");
+  const bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; });
+  if (ascii) {
+    *out = std::string(utf8);
+    return true;
+  }
+  thread_local Converter converter("CP932", "UTF-8");
   return converter.Run(utf8, out, true);
 }
 
 std::string Cp932ToUtf8(std::string_view bytes) {
-  Converter converter("UTF-8", "CP932");
+  thread_local Converter converter("UTF-8", "CP932");
   std::string out;
   (void)converter.Run(bytes, &out, false);
   return out;

@@ -2,7 +2,7 @@
 // wildcards, and code page 932.
 #pragma once
 
-#include <set>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -23,9 +23,9 @@ bool IsValidShortName(std::string_view name);
 // The generated short name of a long name: the first usable characters of
 // the base (upper-cased, blanks and dots dropped, + , ; = [ ] and characters
 // code page 932 cannot spell as "_"), "~", the lowest number that gives a
-// name not in `takenFolded` (upper-cased names), then "." and the first
-// three usable characters of the extension.
-std::string MakeShortName(std::string_view longName, const std::set<std::string>& takenFolded);
+// name for which `taken` (given the upper-cased name) is false, then "." and
+// the first three usable characters of the extension.
+std::string MakeShortName(std::string_view longName, const std::function<bool(const std::string&)>& taken);
 
 // Matches a name against a pattern with * and ?, ignoring letter case;
 // "*.*" matches every name.

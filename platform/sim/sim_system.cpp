@@ -64,6 +64,17 @@ uint64_t RoundUp(uint64_t bytes, uint64_t cluster) { return (bytes + cluster - 1
 
 }  // namespace
 
+// When a host folder last changed, to notice changes made behind the
+// simulation's back.
+SimSystem::Stamp SimSystem::DirStamp(const std::string& hostDir) {
+  struct stat st {};
+  if (::stat(hostDir.c_str(), &st) != 0) return Stamp{};
+  return Stamp{static_cast<int64_t>(st.st_mtim.tv_sec), static_cast<int64_t>(st.st_mtim.tv_nsec),
+               static_cast<int64_t>(st.st_ino)};
+}
+
+namespace {}  // namespace
+
 // ---------------------------------------------------------------------------
 // An open file: a host descriptor plus the simulation's checks.
 class SimFile : public File {
@@ -111,10 +122,15 @@ class SimFile : public File {
     if (::fstat(fd_, &st) != 0) return err::kWriteFault;
     const uint64_t oldSize = static_cast<uint64_t>(st.st_size);
     const uint64_t cluster = ClusterBytes(volume);
-    const uint64_t freeBytes = sim_->FreeBytes(volume);
     const uint64_t end = position_ + size;
+    const uint64_t needed = end > oldSize ? RoundUp(end, cluster) - RoundUp(oldSize, cluster) : 0;
+    uint64_t freeBytes = sim_->FreeBytes(volume);
+    if (needed > freeBytes) {
+      sim_->usedBytes_.erase(volume.hostFolder);  // count again before refusing
+      freeBytes = sim_->FreeBytes(volume);
+    }
     size_t fits = size;
-    if (end > oldSize && RoundUp(end, cluster) - RoundUp(oldSize, cluster) > freeBytes) {
+    if (needed > freeBytes) {
       const uint64_t maxEnd = RoundUp(oldSize, cluster) + freeBytes / cluster * cluster;
       fits = maxEnd > position_ ? static_cast<size_t>(std::min<uint64_t>(size, maxEnd - position_)) : 0;
     }
@@ -126,6 +142,7 @@ class SimFile : public File {
       done += static_cast<size_t>(n);
     }
     position_ += done;
+    sim_->SizeChanged(volume, oldSize, std::max<uint64_t>(oldSize, position_));
     return fits < size ? err::kDiskFull : err::kNone;
   }
 
@@ -227,7 +244,8 @@ DriveSpec& SimSystem::ShareDrive(std::string_view unc) {
 }
 
 std::string SimSystem::NewHostFolder(std::string_view hint) {
-  const std::string folder = tempDir_ + "/" + std::string(hint) + "-" + std::to_string(++hostFolderCount_);
+  std::string folder = tempDir_ + "/";
+  folder.append(hint).append("-").append(std::to_string(++hostFolderCount_));
   std::error_code ec;
   fs::create_directories(folder, ec);
   if (ec) ADD_FAILURE() << "cannot create host folder " << folder << ": " << ec.message();
@@ -340,20 +358,18 @@ SimSystem::Found SimSystem::Lookup(const Location& location) {
     return found;
   }
   for (size_t i = 0; i + 1 < location.parts.size(); ++i) {
-    const std::vector<Entry> entries = ListDir(dir);
-    const Entry* entry = FindEntry(entries, location.parts[i]);
-    if (entry == nullptr || !entry->isDir) {
+    const std::optional<Entry> entry = FindChild(dir, location.parts[i]);
+    if (!entry || !entry->isDir) {
       found.error = err::kPathNotFound;
       return found;
     }
     dir += "/" + entry->name;
   }
   found.parentHost = dir;
-  const std::vector<Entry> entries = ListDir(dir);
-  const Entry* entry = FindEntry(entries, location.parts.back());
-  found.exists = entry != nullptr;
-  found.isDir = entry != nullptr && entry->isDir;
-  found.name = entry != nullptr ? entry->name : location.parts.back();
+  const std::optional<Entry> entry = FindChild(dir, location.parts.back());
+  found.exists = entry.has_value();
+  found.isDir = entry && entry->isDir;
+  found.name = entry ? entry->name : location.parts.back();
   found.host = dir + "/" + found.name;
   return found;
 }
@@ -361,17 +377,20 @@ SimSystem::Found SimSystem::Lookup(const Location& location) {
 // Lists a host folder in name order, forgetting what is known about names
 // that went away and giving every long name its short name on first sight.
 std::vector<SimSystem::Entry> SimSystem::ListDir(const std::string& hostDir) {
-  std::vector<Entry> entries;
+  std::vector<std::pair<std::string, Entry>> sorted;  // folded name, entry
   std::error_code ec;
   for (fs::directory_iterator it(hostDir, ec), end; !ec && it != end; it.increment(ec)) {
     std::error_code typeError;
-    entries.push_back(Entry{it->path().filename().string(), "", it->is_directory(typeError)});
+    std::string name = it->path().filename().string();
+    std::string folded = Fold(name);
+    sorted.emplace_back(std::move(folded), Entry{std::move(name), "", it->is_directory(typeError)});
   }
-  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-    const std::string fa = Fold(a.name);
-    const std::string fb = Fold(b.name);
-    return fa != fb ? fa < fb : a.name < b.name;
+  std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
+    return a.first != b.first ? a.first < b.first : a.second.name < b.second.name;
   });
+  std::vector<Entry> entries;
+  entries.reserve(sorted.size());
+  for (auto& item : sorted) entries.push_back(std::move(item.second));
 
   auto& table = meta_[hostDir];
   std::set<std::string> present;
@@ -389,12 +408,75 @@ std::vector<SimSystem::Entry> SimSystem::ListDir(const std::string& hostDir) {
     if (IsValidShortName(entry.name)) continue;
     Meta& meta = table[entry.name];
     if (meta.shortName.empty()) {
-      meta.shortName = MakeShortName(entry.name, taken);
+      meta.shortName =
+          MakeShortName(entry.name, [&](const std::string& name) { return taken.contains(name); });
       taken.insert(Fold(meta.shortName));
     }
     entry.shortName = meta.shortName;
   }
+
+  DirCache& cache = dirCache_[hostDir];
+  cache = DirCache{};
+  cache.stamp = DirStamp(hostDir);
+  for (const Entry& entry : entries) {
+    cache.names.emplace(Fold(entry.name), entry.name);
+    if (!entry.shortName.empty()) cache.shorts.emplace(Fold(entry.shortName), entry.name);
+  }
   return entries;
+}
+
+std::optional<SimSystem::Entry> SimSystem::FindChild(const std::string& hostDir, std::string_view name) {
+  struct stat st {};
+  if (IsValidLongName(name)) {
+    const std::string host = hostDir + "/" + std::string(name);
+    if (::stat(host.c_str(), &st) == 0) return Entry{std::string(name), "", S_ISDIR(st.st_mode)};
+  }
+  auto cached = dirCache_.find(hostDir);
+  if (cached != dirCache_.end() && cached->second.stamp == DirStamp(hostDir)) {
+    const DirCache& cache = cached->second;
+    const std::string key = Fold(name);
+    auto it = cache.names.find(key);
+    if (it == cache.names.end()) {
+      it = cache.shorts.find(key);
+      if (it == cache.shorts.end()) return std::nullopt;
+    }
+    const std::string host = hostDir + "/" + it->second;
+    if (::stat(host.c_str(), &st) == 0) return Entry{it->second, "", S_ISDIR(st.st_mode)};
+  }
+  const std::vector<Entry> entries = ListDir(hostDir);
+  const Entry* entry = FindEntry(entries, name);
+  return entry != nullptr ? std::optional<Entry>(*entry) : std::nullopt;
+}
+
+std::string SimSystem::ShortNameFor(const std::string& hostDir, const std::string& name) {
+  if (IsValidShortName(name)) return "";
+  auto folder = meta_.find(hostDir);
+  if (folder != meta_.end()) {
+    auto it = folder->second.find(name);
+    if (it != folder->second.end() && !it->second.shortName.empty()) return it->second.shortName;
+  }
+  (void)ListDir(hostDir);
+  return MetaOf(hostDir, name).shortName;
+}
+
+void SimSystem::NoteCreated(const std::string& hostDir, const std::string& name) {
+  ForgetMeta(hostDir, name);
+  std::string shortName;
+  auto cached = dirCache_.find(hostDir);
+  if (!IsValidShortName(name)) {
+    // The lookup that found the name free has just brought the cache up to
+    // date; only this creation changed the folder since.
+    if (cached == dirCache_.end()) {
+      (void)ListDir(hostDir);
+      return;
+    }
+    const DirCache& cache = cached->second;
+    shortName = MakeShortName(name, [&](const std::string& folded) {
+      return cache.names.contains(folded) || cache.shorts.contains(folded);
+    });
+    MetaOf(hostDir, name).shortName = shortName;
+  }
+  CacheAdd(hostDir, name, shortName);
 }
 
 // A stored name wins over a short name that happens to be spelled the same.
@@ -411,6 +493,25 @@ const SimSystem::Entry* SimSystem::FindEntry(const std::vector<Entry>& entries, 
 
 SimSystem::Meta& SimSystem::MetaOf(const std::string& parentHost, const std::string& name) {
   return meta_[parentHost][name];
+}
+
+void SimSystem::NoteRemoved(const std::string& hostDir, const std::string& name) {
+  ForgetMeta(hostDir, name);
+  meta_.erase(hostDir + "/" + name);
+  dirCache_.erase(hostDir + "/" + name);
+  auto cached = dirCache_.find(hostDir);
+  if (cached == dirCache_.end()) return;
+  cached->second.names.erase(Fold(name));
+  std::erase_if(cached->second.shorts, [&](const auto& item) { return item.second == name; });
+  cached->second.stamp = DirStamp(hostDir);
+}
+
+void SimSystem::CacheAdd(const std::string& hostDir, const std::string& name, const std::string& shortName) {
+  auto cached = dirCache_.find(hostDir);
+  if (cached == dirCache_.end()) return;
+  cached->second.names[Fold(name)] = name;
+  if (!shortName.empty()) cached->second.shorts[Fold(shortName)] = name;
+  cached->second.stamp = DirStamp(hostDir);
 }
 
 void SimSystem::ForgetMeta(const std::string& parentHost, const std::string& name) {
@@ -431,8 +532,12 @@ bool SimSystem::IsReadOnly(const Found& found) {
   return found.exists && !found.isRoot && (AttributesOf(found) & attr::kReadOnly) != 0;
 }
 
-uint64_t SimSystem::UsedBytes(const DriveSpec& volume) const {
+// Counted once per disk and then kept up to date by the simulation's own
+// writes, creations and deletions.
+uint64_t SimSystem::UsedBytes(const DriveSpec& volume) {
   const uint64_t cluster = ClusterBytes(volume);
+  auto cached = usedBytes_.find(volume.hostFolder);
+  if (cached != usedBytes_.end() && cached->second.cluster == cluster) return cached->second.bytes;
   uint64_t used = 0;
   std::error_code ec;
   for (fs::recursive_directory_iterator it(volume.hostFolder, ec), end; !ec && it != end; it.increment(ec)) {
@@ -442,10 +547,28 @@ uint64_t SimSystem::UsedBytes(const DriveSpec& volume) const {
       if (!sizeError) used += RoundUp(size, cluster);
     }
   }
+  usedBytes_[volume.hostFolder] = UsedCache{cluster, used};
   return used;
 }
 
-uint64_t SimSystem::FreeBytes(const DriveSpec& volume) const {
+void SimSystem::SizeChanged(const DriveSpec& volume, uint64_t oldSize, uint64_t newSize) {
+  auto cached = usedBytes_.find(volume.hostFolder);
+  if (cached == usedBytes_.end()) return;
+  const uint64_t cluster = cached->second.cluster;
+  const uint64_t before = RoundUp(oldSize, cluster);
+  if (cached->second.bytes < before) {
+    usedBytes_.erase(cached);
+    return;
+  }
+  cached->second.bytes = cached->second.bytes - before + RoundUp(newSize, cluster);
+}
+
+void SimSystem::ForgetCaches() {
+  dirCache_.clear();
+  usedBytes_.clear();
+}
+
+uint64_t SimSystem::FreeBytes(const DriveSpec& volume) {
   const uint64_t used = UsedBytes(volume);
   return volume.totalBytes > used ? volume.totalBytes - used : 0;
 }
@@ -478,14 +601,10 @@ std::string SimSystem::HostPath(std::string_view path) {
   if (!location.valid || volume == nullptr) return "";
   std::string dir = volume->hostFolder;
   for (const std::string& part : location.parts) {
-    const Entry* entry = nullptr;
-    std::vector<Entry> entries;
+    std::optional<Entry> entry;
     std::error_code ec;
-    if (fs::is_directory(dir, ec)) {
-      entries = ListDir(dir);
-      entry = FindEntry(entries, part);
-    }
-    dir += "/" + (entry != nullptr ? entry->name : part);
+    if (fs::is_directory(dir, ec)) entry = FindChild(dir, part);
+    dir += "/" + (entry ? entry->name : part);
   }
   return dir;
 }
@@ -500,21 +619,19 @@ std::string SimSystem::TestFolders(const Location& location, size_t count) {
   std::error_code ec;
   fs::create_directories(dir, ec);
   for (size_t i = 0; i < count && i < location.parts.size(); ++i) {
-    const std::vector<Entry> entries = ListDir(dir);
-    const Entry* entry = FindEntry(entries, location.parts[i]);
-    if (entry != nullptr && !entry->isDir) {
+    const std::optional<Entry> entry = FindChild(dir, location.parts[i]);
+    if (entry && !entry->isDir) {
       ADD_FAILURE() << Display(location) << ": " << entry->name << " is a file, not a folder";
       return "";
     }
-    const std::string name = entry != nullptr ? entry->name : location.parts[i];
-    if (entry == nullptr) {
-      fs::create_directory(dir + "/" + name, ec);
+    const std::string name = entry ? entry->name : location.parts[i];
+    if (!entry) {
+      fs::create_directory(fs::path(dir) / name, ec);
       if (ec) {
         ADD_FAILURE() << "cannot create folder for " << Display(location) << ": " << ec.message();
         return "";
       }
-      ForgetMeta(dir, name);
-      (void)ListDir(dir);
+      NoteCreated(dir, name);
     }
     dir += "/" + name;
   }
@@ -529,20 +646,19 @@ std::string SimSystem::TestFile(std::string_view path) {
   }
   const std::string dir = TestFolders(location, location.parts.size() - 1);
   if (dir.empty()) return "";
-  const std::vector<Entry> entries = ListDir(dir);
-  const Entry* entry = FindEntry(entries, location.parts.back());
-  const std::string name = entry != nullptr ? entry->name : location.parts.back();
-  if (entry == nullptr) {
+  const std::optional<Entry> entry = FindChild(dir, location.parts.back());
+  const std::string name = entry ? entry->name : location.parts.back();
+  if (!entry) {
     std::ofstream create(dir + "/" + name, std::ios::binary);
-    ForgetMeta(dir, name);
+    NoteCreated(dir, name);
   }
-  (void)ListDir(dir);
   return dir + "/" + name;
 }
 
 void SimSystem::WriteFile(std::string_view path, std::string_view bytes) {
   const std::string host = TestFile(path);
   if (host.empty()) return;
+  usedBytes_.clear();
   std::ofstream out(host, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.close();
@@ -552,6 +668,7 @@ void SimSystem::WriteFile(std::string_view path, std::string_view bytes) {
 void SimSystem::MakeSparseFile(std::string_view path, int64_t length) {
   const std::string host = TestFile(path);
   if (host.empty()) return;
+  usedBytes_.clear();
   std::error_code ec;
   fs::resize_file(host, static_cast<uintmax_t>(length), ec);
   if (ec) ADD_FAILURE() << "cannot size the host file for " << path << ": " << ec.message();
@@ -733,15 +850,16 @@ std::string SimSystem::ShortPathOf(std::string_view path, size_t bufferChars) {
       continue;
     }
     const std::string name = TrimTrailingDotsAndSpaces(piece);
-    const std::vector<Entry> entries = ListDir(Lookup(at).host);
-    const Entry* entry = FindEntry(entries, name);
-    if (entry == nullptr) return "";
+    const std::string dir = Lookup(at).host;
+    const std::optional<Entry> entry = FindChild(dir, name);
+    if (!entry) return "";
     const bool last = i + 1 == pieces.size();
     if (!entry->isDir && (!last || s.ends_with('\\'))) return "";
     if (name == piece && IsValidShortName(piece)) {
       shortPieces.push_back(piece);
     } else {
-      shortPieces.push_back(entry->shortName.empty() ? entry->name : entry->shortName);
+      const std::string shortName = ShortNameFor(dir, entry->name);
+      shortPieces.push_back(shortName.empty() ? entry->name : shortName);
     }
     at.parts.push_back(entry->name);
   }
@@ -832,11 +950,13 @@ std::unique_ptr<File> SimSystem::Open(std::string_view path, Access access, Shar
 
   int flags = O_CLOEXEC | (writes ? O_RDWR : O_RDONLY);
   if (creates) flags |= O_CREAT | O_TRUNC;
+  std::error_code sizeError;
+  const uint64_t oldSize = found.exists && creates ? fs::file_size(found.host, sizeError) : 0;
   const int fd = ::open(found.host.c_str(), flags, 0644);
   if (fd < 0) return finish(err::kAccessDenied, nullptr);
+  if (oldSize > 0 && !sizeError) SizeChanged(*found.volume, oldSize, 0);
   if (!found.exists) {
-    ForgetMeta(found.parentHost, found.name);
-    (void)ListDir(found.parentHost);
+    NoteCreated(found.parentHost, found.name);
   } else if (creates) {
     Meta& meta = MetaOf(found.parentHost, found.name);
     meta.attributes = meta.attributes.value_or(attr::kArchive) | attr::kArchive;
@@ -857,8 +977,10 @@ ErrorCode SimSystem::RemoveFile(std::string_view path) {
   if (IsReadOnly(found)) return err::kAccessDenied;
   if (!DeleteAllowed(found.host)) return err::kSharingViolation;
   std::error_code ec;
+  const uintmax_t size = fs::file_size(found.host, ec);
   if (!fs::remove(found.host, ec)) return err::kAccessDenied;
-  ForgetMeta(found.parentHost, found.name);
+  NoteRemoved(found.parentHost, found.name);
+  SizeChanged(*found.volume, size, 0);
   return err::kNone;
 }
 
@@ -871,8 +993,7 @@ ErrorCode SimSystem::MakeFolder(std::string_view path) {
   if (!IsValidLongName(found.name)) return err::kInvalidName;
   std::error_code ec;
   if (!fs::create_directory(found.host, ec)) return err::kAccessDenied;
-  ForgetMeta(found.parentHost, found.name);
-  (void)ListDir(found.parentHost);
+  NoteCreated(found.parentHost, found.name);
   return err::kNone;
 }
 
@@ -888,8 +1009,7 @@ ErrorCode SimSystem::RemoveFolder(std::string_view path) {
   std::error_code ec;
   if (!fs::is_empty(found.host, ec)) return err::kDirNotEmpty;
   if (!fs::remove(found.host, ec)) return err::kAccessDenied;
-  ForgetMeta(found.parentHost, found.name);
-  meta_.erase(found.host);
+  NoteRemoved(found.parentHost, found.name);
   return err::kNone;
 }
 
@@ -914,13 +1034,16 @@ ErrorCode SimSystem::ReplaceFile(std::string_view from, std::string_view to) {
   const std::optional<int32_t> attributes = MetaOf(source.parentHost, source.name).attributes;
   const std::string keptShortName = target.exists ? MetaOf(target.parentHost, target.name).shortName : "";
   std::error_code ec;
+  const uintmax_t replacedSize = target.exists ? fs::file_size(target.host, ec) : 0;
   fs::rename(source.host, target.host, ec);
   if (ec) return err::kAccessDenied;
-  ForgetMeta(source.parentHost, source.name);
+  SizeChanged(*target.volume, replacedSize, 0);
+  NoteRemoved(source.parentHost, source.name);
   Meta& meta = MetaOf(target.parentHost, target.name);
   meta.attributes = attributes;
   meta.shortName = keptShortName;
-  (void)ListDir(target.parentHost);
+  CacheAdd(target.parentHost, target.name, keptShortName);
+  if (keptShortName.empty() && !IsValidShortName(target.name)) (void)ListDir(target.parentHost);
   return err::kNone;
 }
 

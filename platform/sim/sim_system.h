@@ -30,14 +30,14 @@ namespace qn::platform::sim {
 struct DriveSpec {
   int32_t type = drive::kFixed;
   uint64_t totalBytes = 8ull << 30;  // free space is this minus the files on the drive
-  std::string label = "";
+  std::string label{};
   bool writeProtected = false;
   bool notReady = false;  // no disk: everything on the drive fails with err::kNotReady
   uint32_t bytesPerSector = 512;
   uint32_t sectorsPerCluster = 1;
   // The host folder that holds the disk's content. Empty when adding: a fresh
   // folder under the temporary directory. Point it elsewhere to swap disks.
-  std::string hostFolder = "";
+  std::string hostFolder{};
 };
 
 // The operations a test's fault hook can make fail.
@@ -80,7 +80,7 @@ struct ShellOpenCall {
 
 struct LabelWrite {
   std::string root;
-  std::string label = "";
+  std::string label;
   int result = 0;
 };
 
@@ -132,6 +132,10 @@ class SimSystem : public System {
   // The whole content of a file; "" when it cannot be read.
   std::string ReadFile(std::string_view path);
   bool Exists(std::string_view path);
+  // The simulation remembers folder listings and the bytes used on each disk.
+  // A test that changes host files directly (not through SimSystem or the
+  // helpers above) calls this before relying on lookups or free space.
+  void ForgetCaches();
   // Files opened through Open and not yet closed.
   size_t OpenFileCount() const { return openFiles_.size(); }
   std::vector<std::string> OpenFilePaths() const;
@@ -228,6 +232,21 @@ class SimSystem : public System {
     std::string shortName;
     std::optional<int32_t> attributes;  // read-only, hidden, system, archive bits
   };
+  struct Stamp {
+    int64_t seconds = 0;
+    int64_t nanoseconds = 0;
+    int64_t inode = 0;
+    bool operator==(const Stamp&) const = default;
+  };
+  // The names of a host folder as last listed, so that looking up a name
+  // that is not there does not list the folder again.
+  struct DirCache {
+    Stamp stamp;
+    std::map<std::string, std::string> names;   // folded stored name -> stored name
+    std::map<std::string, std::string> shorts;  // folded short name -> stored name
+  };
+  static Stamp DirStamp(const std::string& hostDir);
+
   struct Handle {
     std::string host;
     std::string path;  // as opened
@@ -242,12 +261,27 @@ class SimSystem : public System {
   Found LookupPath(std::string_view path) { return Lookup(Parse(path)); }
   std::vector<Entry> ListDir(const std::string& hostDir);
   const Entry* FindEntry(const std::vector<Entry>& entries, std::string_view name) const;
+  // The entry `name` names in a host folder: a name spelled exactly as stored
+  // is found without listing the folder (its shortName is then left empty);
+  // otherwise by letter case or short name.
+  std::optional<Entry> FindChild(const std::string& hostDir, std::string_view name);
+  // The short name of a stored name, assigned now if it has none yet; "" for
+  // a valid 8.3 name.
+  std::string ShortNameFor(const std::string& hostDir, const std::string& name);
+  // A name was just created: forget what an earlier file of that name had and
+  // give it its short name at once.
+  void NoteCreated(const std::string& hostDir, const std::string& name);
+  // A name was just removed (or renamed away).
+  void NoteRemoved(const std::string& hostDir, const std::string& name);
+  void CacheAdd(const std::string& hostDir, const std::string& name, const std::string& shortName);
   Meta& MetaOf(const std::string& parentHost, const std::string& name);
   void ForgetMeta(const std::string& parentHost, const std::string& name);
   int32_t AttributesOf(const Found& found);
   bool IsReadOnly(const Found& found);
-  uint64_t UsedBytes(const DriveSpec& volume) const;
-  uint64_t FreeBytes(const DriveSpec& volume) const;
+  uint64_t UsedBytes(const DriveSpec& volume);
+  uint64_t FreeBytes(const DriveSpec& volume);
+  // A file on `volume` went from `oldSize` to `newSize` bytes (0: removed).
+  void SizeChanged(const DriveSpec& volume, uint64_t oldSize, uint64_t newSize);
   bool SharingAllows(const std::string& host, Access access, Share share) const;
   bool DeleteAllowed(const std::string& host) const;
   ErrorCode Fault(Op op, std::string_view path);
@@ -264,6 +298,12 @@ class SimSystem : public System {
   Location current_;
   std::map<char, std::vector<std::string>> driveFolders_;    // current folder of each drive
   std::map<std::string, std::map<std::string, Meta>> meta_;  // host folder -> stored name -> meta
+  std::map<std::string, DirCache> dirCache_;                 // by host folder
+  struct UsedCache {
+    uint64_t cluster = 0;
+    uint64_t bytes = 0;
+  };
+  std::map<std::string, UsedCache> usedBytes_;  // by a disk's host folder
   std::map<SimFile*, Handle> openFiles_;
 };
 

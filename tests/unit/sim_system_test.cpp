@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -86,6 +88,24 @@ TEST(SimSystemTest, PathsResolveLikeWindows) {
   }
   EXPECT_EQ("", sim.FullPathOf(std::string(600, 'a'), 516)) << "a result beyond the buffer must be empty";
   EXPECT_EQ("", sim.FullPathOf("", 516)) << "an empty path has no full form";
+}
+
+TEST(SimSystemTest, SeesHostChangesMadeBehindItsBack) {
+  SimSystem sim;
+  sim.WriteFile("C:\\out\\Part.001", "1");
+  ASSERT_NE(attr::kInvalid, sim.FileAttributes("C:\\OUT\\PART.001"));
+  std::filesystem::remove(sim.HostPath("C:\\out\\part.001"));
+  EXPECT_EQ(attr::kInvalid, sim.FileAttributes("C:\\OUT\\PART.001"))
+      << "a file removed on the host must be gone";
+  EXPECT_EQ(attr::kInvalid, sim.FileAttributes("C:\\out\\Part.001"));
+
+  std::ofstream(sim.HostPath("C:\\out") + "/Late File.txt") << "late";
+  sim.ForgetCaches();
+  EXPECT_EQ("c:\\OUT\\LATEFI~1.TXT", sim.ShortPathOf("c:\\OUT\\late file.TXT", kBuffer))
+      << "a file made on the host must be found in any letter case and get a short name";
+  DiskSpaceEx space;
+  ASSERT_TRUE(sim.FreeSpaceEx("C:", &space));
+  EXPECT_EQ(space.total - space.totalFree, 2u * 512) << "Quarnimo.exe and Late File.txt take a cluster each";
 }
 
 TEST(SimSystemTest, ListingFiltersByAttributeMask) {
