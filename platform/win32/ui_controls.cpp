@@ -538,6 +538,7 @@ LRESULT ControlPeer::Handle(HWND self, UINT message, WPARAM wParam, LPARAM lPara
       }
       break;
     case WM_CHAR:
+    case WM_IME_CHAR:  // an edit control takes these straight, without a WM_CHAR
       if (!OnChar(wParam)) return 0;
       break;
     case WM_SETFOCUS: {

@@ -105,7 +105,7 @@ class ControlPeer final : public ui::Peer {
 // Binds one menu item to its place in a menu.
 class MenuPeer final : public ui::Peer {
  public:
-  MenuPeer(FormWindow& owner, ui::MenuItem& item, MenuPeer* parent, HMENU menu, UINT position, UINT id);
+  MenuPeer(FormWindow& owner, ui::MenuItem& bound, MenuPeer* above, HMENU holder, UINT at, UINT command);
   ~MenuPeer() override;
   MenuPeer(const MenuPeer&) = delete;
   MenuPeer& operator=(const MenuPeer&) = delete;

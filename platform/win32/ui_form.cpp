@@ -159,6 +159,8 @@ bool FormWindow::Create(HWND owner) {
     destroyingQuietly_ = true;
     DestroyWindow(made);
     destroyingQuietly_ = false;
+    controls_.clear();  // detaches the controls made so far
+    menus_.clear();
     return false;
   }
   CreateTooltips();
@@ -328,11 +330,8 @@ bool FormWindow::ShowModal(HWND owner) {
       DispatchMessageW(&msg);
     }
   }
-  if (hwnd_) {
-    destroyingQuietly_ = true;
-    DestroyWindow(hwnd_);
-    destroyingQuietly_ = false;
-  }
+  if (hwnd_) CloseNow();  // the loop ended another way: the form is unloaded all the same
+  if (hwnd_) DestroyWindow(hwnd_);
   if (HWND previous = std::exchange(modalOwner_, nullptr)) {
     EnableWindow(previous, TRUE);
     SetActiveWindow(previous);

@@ -70,7 +70,7 @@ class FormWindow final : private ui::Peer {
   LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
   void Sync(ui::Prop what) override;
 
-  bool CreateControls();
+  [[nodiscard]] bool CreateControls();
   void CreateMenus();
   void CreateTooltips();
   void ReportPlacement();

@@ -63,6 +63,7 @@ struct Demo {
 
   std::vector<std::string> log;
   bool redirectSize = false;  // txtSize's lost-focus handler sends the focus back
+  bool warnSize = false;      // ... after a message box, as the free-size check does
   bool restoreOnResize = true;
   int tallHeight = 4995;
 
@@ -145,6 +146,8 @@ struct Demo {
     }
     txtSize.onLostFocus = [this] {
       log.push_back("txtSize.lost");
+      if (warnSize)
+        MessageBoxW(GetActiveWindow(), L"ファイルのサイズは範囲内にしてください", L"", MB_OK | MB_ICONSTOP);
       if (redirectSize) form.SetFocus(txtSize);
     };
     chkBatch.onClick = [this] {
@@ -486,6 +489,20 @@ TEST_F(UiBindingTest, KeyboardFollowsTheTabOrderAndTheDialogKeys) {
   EXPECT_EQ(Count(demo.log, "btnGo.click"), 1) << "Enter pressed a disabled default button";
 }
 
+std::string boxText;
+
+// Runs inside a message box's loop: reads the box of this process and presses OK.
+void CALLBACK AnswerOwnMessageBox(HWND, UINT, UINT_PTR id, DWORD) {
+  for (HWND top : guitest::TopLevelWindows(GetCurrentProcessId())) {
+    if (auto box = guitest::ReadMessageBox(top)) {
+      KillTimer(nullptr, id);
+      boxText = box->text;
+      guitest::AnswerMessageBox(box->hwnd, IDOK);
+      return;
+    }
+  }
+}
+
 TEST_F(UiBindingTest, FocusEventsFollowTheRealFocusAndRedirectsWaitForTheLostHandler) {
   Focus(demo.txtName);
   demo.log.clear();
@@ -504,6 +521,20 @@ TEST_F(UiBindingTest, FocusEventsFollowTheRealFocusAndRedirectsWaitForTheLostHan
   EXPECT_EQ(demo.log, (std::vector<std::string>{"txtSize.lost", "txtSize.got"}))
       << "the redirect must run got-focus after the lost-focus handler, and nothing for the control passed "
          "through";
+
+  // The same with a message box in between, which takes the focus away while
+  // the handler runs and gives it back when answered.
+  demo.warnSize = true;
+  demo.log.clear();
+  boxText.clear();
+  SetTimer(nullptr, 0, 1, &AnswerOwnMessageBox);
+  PressKey(GetFocus(), VK_TAB);
+  EXPECT_EQ(boxText, "ファイルのサイズは範囲内にしてください") << "the handler's message box was not shown";
+  EXPECT_EQ(GetFocus(), Hwnd(demo.txtSize)) << "after the message box the focus did not return to the box";
+  EXPECT_EQ(demo.form.Focused(), &demo.txtSize);
+  EXPECT_EQ(demo.log, (std::vector<std::string>{"txtSize.lost", "txtSize.got"}))
+      << "the message box must not make the form see focus changes of its own";
+  demo.warnSize = false;
 
   // Code moving the focus outside any focus message takes effect at once.
   demo.redirectSize = false;
@@ -661,6 +692,21 @@ TEST(UiBindingCloseTest, EveryWayOfClosingUnloadsOnce) {
     EXPECT_EQ(Count(demo.log, "unload"), 1) << c.way << " must run the unload handler exactly once";
     EXPECT_TRUE(demo.form.Closed()) << c.way;
   }
+}
+
+TEST(UiBindingLoopTest, MessageLoopEndsWithTheMainWindow) {
+  Demo demo;
+  FormWindow window(demo.form);
+  ASSERT_TRUE(window.Create());
+  window.Show(SW_SHOWNORMAL);
+  PostQuitMessage(7);
+  EXPECT_EQ(platform::win32::RunMessageLoop(window), 7) << "WM_QUIT did not end the loop with its code";
+  EXPECT_NE(window.hwnd(), nullptr);
+
+  PostMessageW(window.hwnd(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(platform::win32::RunMessageLoop(window), 0) << "the loop did not end when the window closed";
+  EXPECT_EQ(window.hwnd(), nullptr);
+  EXPECT_EQ(Count(demo.log, "unload"), 1);
 }
 
 bool ownerDisabledInside = false;

@@ -74,21 +74,28 @@ void TypeText(HWND hwnd, std::string_view text) {
   PumpPending();
 }
 
+namespace {
+
+struct WindowSearch {
+  DWORD processId;
+  bool visibleOnly;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM data) {
+  auto* search = reinterpret_cast<WindowSearch*>(data);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  if (pid == search->processId && (!search->visibleOnly || IsWindowVisible(hwnd)))
+    search->found.push_back(hwnd);
+  return TRUE;
+}
+
+}  // namespace
+
 std::vector<HWND> TopLevelWindows(DWORD processId, bool visibleOnly) {
-  struct Search {
-    DWORD pid;
-    bool visibleOnly;
-    std::vector<HWND> found;
-  } search{processId, visibleOnly, {}};
-  EnumWindows(
-      [](HWND hwnd, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        DWORD pid = 0;
-        GetWindowThreadProcessId(hwnd, &pid);
-        if (pid == s->pid && (!s->visibleOnly || IsWindowVisible(hwnd))) s->found.push_back(hwnd);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  WindowSearch search{processId, visibleOnly, {}};
+  EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
 
