@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/win32/ui_form.h"
+#include "platform/win32/wide.h"
 
 namespace qn::platform::win32 {
 
@@ -41,26 +42,21 @@ int ButtonOf(UINT message) {
   }
 }
 
-int TabKey(const ui::Control& control) { return control.tabIndex < 0 ? INT_MAX : control.tabIndex; }
-
 }  // namespace
 
-std::wstring UiWiden(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  int size = static_cast<int>(std::min<size_t>(utf8.size(), INT_MAX));
-  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-  std::wstring out(static_cast<size_t>(std::max(n, 0)), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, out.data(), n);
-  return out;
-}
+int TabKey(const ui::Control& control) { return control.tabIndex < 0 ? INT_MAX : control.tabIndex; }
 
-std::string UiNarrow(std::wstring_view utf16) {
-  if (utf16.empty()) return {};
-  int size = static_cast<int>(std::min<size_t>(utf16.size(), INT_MAX));
-  int n = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(std::max(n, 0)), '\0');
-  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, utf16.data(), size, out.data(), n, nullptr, nullptr);
-  return out;
+std::vector<ui::OptionButton*> GroupInTabOrder(ui::OptionButton& option) {
+  std::vector<ui::OptionButton*> members;
+  if (option.group) {
+    members = *option.group;
+  } else {
+    members.push_back(&option);
+  }
+  std::stable_sort(members.begin(), members.end(), [](const ui::OptionButton* a, const ui::OptionButton* b) {
+    return TabKey(*a) < TabKey(*b);
+  });
+  return members;
 }
 
 COLORREF ResolveColor(ui::Color color) {
@@ -87,7 +83,7 @@ HFONT FontCache::Get(const ui::Font& font) {
   } else {
     lf.lfHeight = -static_cast<LONG>(std::lround(font.points * dpiY_ / 72.0));
     lf.lfCharSet = static_cast<BYTE>(font.charset);
-    std::wstring face = UiWiden(font.face);
+    std::wstring face = Widen(font.face);
     face.resize(std::min<size_t>(face.size(), LF_FACESIZE - 1));
     std::copy(face.begin(), face.end(), lf.lfFaceName);
   }
@@ -145,13 +141,13 @@ bool ControlPeer::Create(HWND parent, bool groupStart) {
   if (groupStart) style |= WS_GROUP;
   DWORD exStyle = 0;
   const wchar_t* windowClass = L"STATIC";
-  std::wstring text = UiWiden(control.Caption());
+  std::wstring text = Widen(control.Caption());
   switch (control.kind()) {
     case ui::Kind::kTextBox:
       windowClass = L"EDIT";
       style |= ES_LEFT | ES_AUTOHSCROLL | (control.tabStop ? WS_TABSTOP : 0);
       exStyle |= WS_EX_CLIENTEDGE;
-      text = UiWiden(static_cast<ui::TextBox&>(control).Text());
+      text = Widen(static_cast<ui::TextBox&>(control).Text());
       break;
     case ui::Kind::kLabel:
       // A label one line high is clipped rather than wrapped: a substituted
@@ -296,10 +292,10 @@ void ControlPeer::Sync(ui::Prop what) {
 void ControlPeer::PushText() {
   Nesting echo(suppress_);
   if (control.kind() == ui::Kind::kTextBox) {
-    SetWindowTextW(hwnd, UiWiden(static_cast<ui::TextBox&>(control).Text()).c_str());
+    SetWindowTextW(hwnd, Widen(static_cast<ui::TextBox&>(control).Text()).c_str());
     PushSelection();
   } else {
-    SetWindowTextW(hwnd, UiWiden(control.Caption()).c_str());
+    SetWindowTextW(hwnd, Widen(control.Caption()).c_str());
     if (control.kind() == ui::Kind::kFrame) InvalidateRect(hwnd, nullptr, TRUE);
   }
 }
@@ -327,16 +323,7 @@ void ControlPeer::PushValue() {
 
 void ControlPeer::UpdateGroupTabStops() {
   if (control.kind() != ui::Kind::kOptionButton) return;
-  auto& option = static_cast<ui::OptionButton&>(control);
-  std::vector<ui::OptionButton*> members;
-  if (option.group) {
-    members = *option.group;
-  } else {
-    members.push_back(&option);
-  }
-  std::stable_sort(members.begin(), members.end(), [](const ui::OptionButton* a, const ui::OptionButton* b) {
-    return TabKey(*a) < TabKey(*b);
-  });
+  std::vector<ui::OptionButton*> members = GroupInTabOrder(static_cast<ui::OptionButton&>(control));
   const ui::OptionButton* stop = nullptr;
   for (const ui::OptionButton* member : members) {
     if (member->Value()) stop = member;
@@ -383,7 +370,7 @@ void ControlPeer::OnUserEdit() {
   DWORD start = 0;
   DWORD end = 0;
   SendMessageW(hwnd, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-  box.UserEdit(UiNarrow(text), static_cast<int>(end));
+  box.UserEdit(Narrow(text), static_cast<int>(end));
 }
 
 bool ControlPeer::OnChar(WPARAM& key) {
@@ -399,10 +386,7 @@ bool ControlPeer::OnChar(WPARAM& key) {
 void ControlPeer::OnArrow(bool forward) {
   auto& option = static_cast<ui::OptionButton&>(control);
   if (!option.group) return;
-  std::vector<ui::OptionButton*> members = *option.group;
-  std::stable_sort(members.begin(), members.end(), [](const ui::OptionButton* a, const ui::OptionButton* b) {
-    return TabKey(*a) < TabKey(*b);
-  });
+  std::vector<ui::OptionButton*> members = GroupInTabOrder(option);
   auto at = std::find(members.begin(), members.end(), &option);
   if (at == members.end()) return;
   size_t count = members.size();
@@ -645,7 +629,7 @@ void ControlPeer::PaintFrame(HWND self) {
   HGDIOBJ oldFont = SelectObject(dc, font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
   TEXTMETRICW metrics{};
   GetTextMetricsW(dc, &metrics);
-  std::wstring caption = UiWiden(control.Caption());
+  std::wstring caption = Widen(control.Caption());
   RECT box = client;
   if (!caption.empty()) box.top += metrics.tmHeight / 2;
   DrawEdge(dc, &box, EDGE_ETCHED, BF_RECT);

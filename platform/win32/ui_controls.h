@@ -6,8 +6,8 @@
 
 #include <map>
 #include <string>
-#include <string_view>
 #include <tuple>
+#include <vector>
 
 #include "platform/ui/controls.h"
 
@@ -15,9 +15,10 @@ namespace qn::platform::win32 {
 
 class FormWindow;
 
-// UTF-8 <-> UTF-16 for window texts; invalid sequences become U+FFFD.
-std::wstring UiWiden(std::string_view utf8);
-std::string UiNarrow(std::wstring_view utf16);
+// Tab position of a control; one without an index goes last, in design order.
+int TabKey(const ui::Control& control);
+// The members of an option's group (or the option alone) in tab order.
+std::vector<ui::OptionButton*> GroupInTabOrder(ui::OptionButton& option);
 
 // A model colour as a COLORREF; a system colour is looked up now.
 COLORREF ResolveColor(ui::Color color);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/win32/ui_controls.h"
+#include "platform/win32/wide.h"
 
 namespace qn::platform::win32 {
 
@@ -63,8 +64,6 @@ bool IsFormWindow(HWND hwnd) {
   wchar_t name[32];
   return GetClassNameW(hwnd, name, 32) > 0 && std::wcscmp(name, kFormClass) == 0;
 }
-
-int TabKey(const ui::Control& control) { return control.tabIndex < 0 ? INT_MAX : control.tabIndex; }
 
 // A frame stands in the tab order where its first control does, so the
 // keyboard visits its contents among the other controls by their indexes.
@@ -146,9 +145,8 @@ bool FormWindow::Create(HWND owner) {
     width = outer.right - outer.left;
     height = outer.bottom - outer.top;
   }
-  HWND made =
-      CreateWindowExW(exStyle, kFormClass, UiWiden(form_.Title()).c_str(), style, PixelsX(form_.Left()),
-                      PixelsY(form_.Top()), width, height, owner, menuBar_, instance_, this);
+  HWND made = CreateWindowExW(exStyle, kFormClass, Widen(form_.Title()).c_str(), style, PixelsX(form_.Left()),
+                              PixelsY(form_.Top()), width, height, owner, menuBar_, instance_, this);
   if (!made) {
     if (menuBar_) DestroyMenu(menuBar_);
     menuBar_ = nullptr;
@@ -247,7 +245,7 @@ void FormWindow::CreateMenus() {
           sub = CreatePopupMenu();
           if (sub) flags |= MF_POPUP;
         }
-        std::wstring caption = UiWiden(item->Caption());
+        std::wstring caption = Widen(item->Caption());
         UINT_PTR handle = sub ? reinterpret_cast<UINT_PTR>(sub) : id;
         if (!AppendMenuW(menu, flags, handle, item->IsSeparator() ? nullptr : caption.c_str())) {
           if (sub) DestroyMenu(sub);
@@ -275,7 +273,7 @@ void FormWindow::CreateTooltips() {
   SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_->Get(form_.font)), FALSE);
   for (const auto& peer : controls_) {
     if (!peer->hwnd || peer->control.tooltip.empty()) continue;
-    std::wstring text = UiWiden(peer->control.tooltip);
+    std::wstring text = Widen(peer->control.tooltip);
     TTTOOLINFOW tool{};
     tool.cbSize = TTTOOLINFOW_V2_SIZE;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
@@ -345,7 +343,7 @@ void FormWindow::Sync(ui::Prop what) {
   if (!hwnd_) return;
   switch (what) {
     case ui::Prop::kTitle:
-      SetWindowTextW(hwnd_, UiWiden(form_.Title()).c_str());
+      SetWindowTextW(hwnd_, Widen(form_.Title()).c_str());
       break;
     case ui::Prop::kPlacement:
       ApplyPlacement();

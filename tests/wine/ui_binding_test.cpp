@@ -14,6 +14,7 @@
 
 #include "platform/ui/controls.h"
 #include "platform/win32/ui_form.h"
+#include "platform/win32/wide.h"
 #include "tests/wine/support/gui.h"
 
 namespace qn {
@@ -295,9 +296,8 @@ TEST_F(UiBindingTest, WindowShowsTheModelAtItsDesignPlaces) {
   ReleaseDC(Hwnd(demo.lblPick), dc);
   EXPECT_EQ(charset, SHIFTJIS_CHARSET) << "the captions' font cannot draw Japanese";
   for (WORD g : glyphs) EXPECT_NE(g, 0xFFFF) << "a Japanese caption would show boxes";
-  char faceUtf8[LF_FACESIZE * 3] = {};
-  WideCharToMultiByte(CP_UTF8, 0, face, -1, faceUtf8, sizeof faceUtf8, nullptr, nullptr);
-  std::printf("[ font ] \"Terminal\" with the Shift-JIS character set is drawn with \"%s\"\n", faceUtf8);
+  std::printf("[ font ] \"Terminal\" with the Shift-JIS character set is drawn with \"%s\"\n",
+              platform::win32::Narrow(face).c_str());
 
   EXPECT_NE(SendMessageW(window.hwnd(), WM_GETICON, ICON_BIG, 0), 0) << "the window has no icon";
   EXPECT_NE(SendMessageW(Hwnd(demo.picIcon), STM_GETICON, 0, 0), 0) << "the image control shows no icon";

@@ -1,32 +1,18 @@
 #include "tests/wine/support/gui.h"
 
 #include <cstdint>
-#include <cstdlib>
 #include <fstream>
 
 #include "platform/win32/ui_form.h"
+#include "platform/win32/wide.h"
+#include "tests/wine/wine_test_util.h"
 
 namespace qn::guitest {
 
+using platform::win32::Narrow;
+using platform::win32::Widen;
+
 namespace {
-
-std::wstring Wide(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-  return out;
-}
-
-std::string Utf8(std::wstring_view wide) {
-  if (wide.empty()) return {};
-  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                              nullptr);
-  std::string out(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr,
-                      nullptr);
-  return out;
-}
 
 void Dispatch(MSG& msg) {
   if (!platform::win32::TranslateFormMessage(msg)) {
@@ -70,7 +56,7 @@ void PressKey(HWND hwnd, UINT virtualKey) {
 }
 
 void TypeText(HWND hwnd, std::string_view text) {
-  for (wchar_t c : Wide(text)) PostMessageW(hwnd, WM_CHAR, c, 1);
+  for (wchar_t c : Widen(text)) PostMessageW(hwnd, WM_CHAR, c, 1);
   PumpPending();
 }
 
@@ -104,13 +90,13 @@ std::string WindowText(HWND hwnd) {
   std::wstring text(static_cast<size_t>(length) + 1, L'\0');
   int got = GetWindowTextW(hwnd, text.data(), length + 1);
   text.resize(static_cast<size_t>(got > 0 ? got : 0));
-  return Utf8(text);
+  return Narrow(text);
 }
 
 std::string ClassName(HWND hwnd) {
   wchar_t name[256] = {};
   int got = GetClassNameW(hwnd, name, 256);
-  return Utf8(std::wstring_view(name, static_cast<size_t>(got > 0 ? got : 0)));
+  return Narrow(std::wstring_view(name, static_cast<size_t>(got > 0 ? got : 0)));
 }
 
 std::optional<MessageBoxInfo> ReadMessageBox(HWND hwnd) {
@@ -154,7 +140,7 @@ std::optional<MenuPlace> FindMenuItem(HMENU menu, const std::vector<std::string>
     for (int i = 0; i < count; ++i) {
       wchar_t text[256] = {};
       int got = GetMenuStringW(menu, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
-      if (Utf8(std::wstring_view(text, static_cast<size_t>(got > 0 ? got : 0))) != caption) continue;
+      if (Narrow(std::wstring_view(text, static_cast<size_t>(got > 0 ? got : 0))) != caption) continue;
       place = MenuPlace{menu, static_cast<UINT>(i), GetMenuItemID(menu, i)};
       break;
     }
@@ -200,7 +186,7 @@ bool SaveWindowImage(HWND hwnd, const std::string& path) {
     file.bfOffBits = sizeof file + sizeof info.bmiHeader;
     file.bfSize = file.bfOffBits + imageSize;
     info.bmiHeader.biSizeImage = imageSize;
-    std::ofstream out(Wide(path).c_str(), std::ios::binary);
+    std::ofstream out(Widen(path).c_str(), std::ios::binary);
     out.write(reinterpret_cast<const char*>(&file), sizeof file);
     out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
     out.write(static_cast<const char*>(bits), imageSize);
@@ -212,18 +198,11 @@ bool SaveWindowImage(HWND hwnd, const std::string& path) {
   return ok;
 }
 
-std::string HostToWindowsPath(std::string_view hostPath) {
-  std::string out = "Z:";
-  for (char c : hostPath) out += c == '/' ? '\\' : c;
-  while (out.size() > 3 && out.back() == '\\') out.pop_back();
-  return out;
-}
-
 std::string ScreenshotFolder() {
-  const char* build = std::getenv("QUARNIMO_BUILD_DIR");
-  if (!build || !*build) return {};
-  std::string folder = HostToWindowsPath(build) + "\\screenshots";
-  CreateDirectoryW(Wide(folder).c_str(), nullptr);
+  const std::string build = winetest::BuildDir();
+  if (build.empty()) return {};
+  std::string folder = build + "\\screenshots";
+  CreateDirectoryW(Widen(folder).c_str(), nullptr);
   return folder;
 }
 

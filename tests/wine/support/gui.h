@@ -65,8 +65,6 @@ UINT MenuItemState(const MenuPlace& place);
 // Saves what the screen shows of `hwnd`, frame included, as a 24-bit .bmp
 // (copied from the screen DC, so it is what the user sees); false on failure.
 bool SaveWindowImage(HWND hwnd, const std::string& path);
-// Host path (from the test environment) as a Windows path on drive Z:.
-std::string HostToWindowsPath(std::string_view hostPath);
 // `<build dir>\screenshots`, created when missing; "" when the build dir is unknown.
 std::string ScreenshotFolder();
 
