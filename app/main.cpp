@@ -37,7 +37,9 @@ bool RegisterMainClass(HINSTANCE instance) {
       static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
                                     GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
   windowClass.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  // A system colour index + 1 stands for that colour's brush.
+  windowClass.hbrBackground =
+      reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);  // NOLINT(performance-no-int-to-ptr)
   windowClass.lpszClassName = kWindowClass;
   return RegisterClassExW(&windowClass) != 0;
 }

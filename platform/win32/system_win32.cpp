@@ -448,7 +448,8 @@ ErrorCode Win32System::StartProcess(std::string_view commandLine, ShowMode show)
 intptr_t Win32System::ShellOpen(uintptr_t ownerWindow, std::string_view target, std::string_view folder) {
   const std::wstring file = Widen(target);
   const std::wstring directory = Widen(folder);
-  const HINSTANCE result = ShellExecuteW(reinterpret_cast<HWND>(ownerWindow), L"open", file.c_str(), nullptr,
+  const HWND owner = reinterpret_cast<HWND>(ownerWindow);  // NOLINT(performance-no-int-to-ptr): a handle
+  const HINSTANCE result = ShellExecuteW(owner, L"open", file.c_str(), nullptr,
                                          directory.empty() ? nullptr : directory.c_str(), SW_SHOWNORMAL);
   return reinterpret_cast<intptr_t>(result);
 }

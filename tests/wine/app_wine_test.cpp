@@ -99,7 +99,7 @@ struct WindowSearch {
 };
 
 BOOL CALLBACK FindVisibleWindowOf(HWND window, LPARAM param) {
-  auto* search = reinterpret_cast<WindowSearch*>(param);
+  auto* search = reinterpret_cast<WindowSearch*>(param);  // NOLINT(performance-no-int-to-ptr)
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
   if (owner == search->processId && IsWindowVisible(window) && GetWindow(window, GW_OWNER) == nullptr) {

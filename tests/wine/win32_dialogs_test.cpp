@@ -33,7 +33,7 @@ BOOL CALLBACK FindOwnDialog(HWND window, LPARAM param) {
   wchar_t className[16] = {};
   GetClassNameW(window, className, 16);
   if (process == GetCurrentProcessId() && IsWindowVisible(window) && std::wstring(className) == L"#32770") {
-    reinterpret_cast<DialogSearch*>(param)->found = window;
+    reinterpret_cast<DialogSearch*>(param)->found = window;  // NOLINT(performance-no-int-to-ptr)
     return FALSE;
   }
   return TRUE;
@@ -56,7 +56,7 @@ BOOL CALLBACK CollectStaticTexts(HWND child, LPARAM param) {
   if (_wcsicmp(className, L"Static") == 0) {
     wchar_t text[512] = {};
     GetWindowTextW(child, text, 512);
-    *reinterpret_cast<std::wstring*>(param) += text;
+    *reinterpret_cast<std::wstring*>(param) += text;  // NOLINT(performance-no-int-to-ptr)
   }
   return TRUE;
 }

@@ -28,7 +28,7 @@ class Win32SystemTest : public ::testing::Test {
 
   // A file with the given content in the test's folder; its path.
   std::string Make(const std::string& name, std::string_view content = "content") {
-    const std::string path = dir_ / name;
+    std::string path = dir_ / name;
     EXPECT_TRUE(WriteWholeFile(path, content)) << "cannot set up " << path;
     return path;
   }
