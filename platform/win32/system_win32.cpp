@@ -345,13 +345,10 @@ std::string Win32System::ListFirst(std::string_view pattern, int32_t attributeMa
 }
 
 int64_t Win32System::FileLengthOf(std::string_view path, ErrorCode* error) {
+  // A folder gives the length the system lists for it, 0.
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  ErrorCode code = err::kNone;
-  if (!GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data)) {
-    code = LastError();
-  } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-    code = err::kAccessDenied;  // a folder has no length; opening it as a file is denied too
-  }
+  const ErrorCode code =
+      GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data) ? err::kNone : LastError();
   if (error != nullptr) *error = code;
   if (code != err::kNone) return -1;
   return static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
