@@ -45,7 +45,7 @@ std::optional<double> PartNumber(const ui::TextBox& box) {
 
 }  // namespace
 
-FrmMain::FrmMain(platform::Dialogs& dialogs)
+FrmMain::FrmMain(platform::System& system, platform::Dialogs& dialogs)
     : form(std::string(design::kFormName)),
       txtInFile("txtInFile"),
       txtOutPath("txtOutPath"),
@@ -76,6 +76,7 @@ FrmMain::FrmMain(platform::Dialogs& dialogs)
       mnuSetOW{{Menu("mnuSetOW(0)"), Menu("mnuSetOW(1)"), Menu("mnuSetOW(2)")}},
       mnuHelp(Menu("mnuHelp")),
       mnuHelps{{Menu("mnuHelps(0)"), Menu("mnuHelps(1)"), Menu("mnuHelps(2)"), Menu("mnuHelps(3)")}},
+      system_(system),
       dialogs_(dialogs) {
   ApplyDesign();
   ConnectHandlers();

@@ -19,6 +19,7 @@
 #include "engine/plan.h"
 #include "engine/split_settings.h"
 #include "platform/dialogs.h"
+#include "platform/system.h"
 #include "platform/ui/controls.h"
 
 namespace qn::window {
@@ -26,8 +27,9 @@ namespace qn::window {
 class FrmMain {
  public:
   // Builds the controls and menus from the design and connects their handling.
-  // `dialogs` shows the window's message boxes; it must outlive the window.
-  explicit FrmMain(platform::Dialogs& dialogs);
+  // `system` is the machine the window's operations work on and `dialogs`
+  // shows its message boxes; both must outlive the window.
+  FrmMain(platform::System& system, platform::Dialogs& dialogs);
   FrmMain(const FrmMain&) = delete;
   FrmMain& operator=(const FrmMain&) = delete;
 
@@ -73,6 +75,9 @@ class FrmMain {
   std::function<void()> onVersionInfo;      // mnuHelps(3)
   std::function<void()> onSourceLostFocus;  // the focus left txtInFile
   std::function<void()> onOutPathChange;    // the text of txtOutPath changed (by the user or by code)
+  // Records the number of a failure that has no message of its own (the
+  // settings file's LastErrorNumber).
+  std::function<void(platform::ErrorCode)> recordError;
 
   // ---- operations ---------------------------------------------------------------
   // Gives the window its fixed outer size: tall with range mode on, short
@@ -98,6 +103,7 @@ class FrmMain {
   void txtSpltPart_Change(int index);
   void optHmny_Click(int index);
 
+  platform::System& system_;
   platform::Dialogs& dialogs_;
   std::vector<ui::OptionButton*> hmnyGroup_;
   std::vector<ui::OptionButton*> sizeGroup_;

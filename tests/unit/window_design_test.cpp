@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/dialogs.h"
+#include "platform/sim/sim_system.h"
 #include "window/frm_main.h"
 #include "window/frm_main_design.h"
 
@@ -27,8 +28,9 @@ class NoBoxes : public platform::Dialogs {
 
 class MainDesign : public ::testing::Test {
  protected:
+  platform::sim::SimSystem system;
   NoBoxes dialogs;
-  FrmMain frm{dialogs};
+  FrmMain frm{system, dialogs};
 };
 
 TEST_F(MainDesign, EveryDesignedControlIsOnTheFormInFocusOrder) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/sim/sim_dialogs.h"
+#include "platform/sim/sim_system.h"
 #include "window/frm_main.h"
 
 namespace qn::window {
@@ -30,8 +31,9 @@ void Type(ui::Control& control, std::string_view chars) {
 
 class MainWindow : public ::testing::Test {
  protected:
+  platform::sim::SimSystem system;
   platform::sim::SimDialogs dialogs;
-  FrmMain frm{dialogs};
+  FrmMain frm{system, dialogs};
 
   void Focus(ui::Control& control) { frm.form.UserMoveFocus(&control); }
   // A source of `bytes` cut into free-size parts of `partSize`.
@@ -64,14 +66,14 @@ TEST_F(MainWindow, ResizingAlwaysEndsAtTheFixedSize) {
       {"minimized", WindowState::kMinimized, WindowState::kMinimized, 2400, 400, 2400, 400, false},
   };
   for (const Case& c : cases) {
-    FrmMain w{dialogs};
+    FrmMain w{system, dialogs};
     if (c.rangeMode) w.mnuSettings[3].UserClick();
     w.form.PlatformPlaced(100, 100, c.width, c.height, c.state);
     EXPECT_EQ(w.form.State(), c.expectedState) << c.what << ": the window is left in the wrong state";
     EXPECT_EQ(w.form.Width(), c.expectedWidth) << c.what << ": the window has the wrong width";
     EXPECT_EQ(w.form.Height(), c.expectedHeight) << c.what << ": the window has the wrong height";
   }
-  FrmMain w{dialogs};
+  FrmMain w{system, dialogs};
   w.form.PlatformPlaced(100, 100, 2400, 400, WindowState::kMinimized);
   w.form.PlatformPlaced(100, 100, 2400, 400, WindowState::kNormal);
   EXPECT_EQ(w.form.Height(), 4530) << "restoring from the taskbar leaves the window at the minimized size";
@@ -147,7 +149,7 @@ TEST_F(MainWindow, SizeOptionsSetThePartSizeAndRefreshThePlan) {
   };
   for (const Case& c : cases) {
     platform::sim::SimDialogs boxes;
-    FrmMain w{boxes};
+    FrmMain w{system, boxes};
     w.split.lngFileSize = 3000000;
     w.split.lngSpltSize = 1000;
     if (c.option == 2) boxes.Expect(kMemoryWarning, platform::mb::kInformation, "", kOk);
@@ -193,7 +195,7 @@ TEST_F(MainWindow, TheFreeSizeFieldChecksWhatWasTyped) {
   };
   for (const Case& c : cases) {
     platform::sim::SimDialogs boxes;
-    FrmMain w{boxes};
+    FrmMain w{system, boxes};
     w.split.lngSpltSize = 1250304;
     w.optSpltSize[3].UserClick();
     w.form.UserMoveFocus(&w.txt_Sizes);
@@ -271,7 +273,7 @@ TEST_F(MainWindow, RangeBoxesKeepAUsableRange) {
       {"an unreadable number resets", 10, "3", "4", 0, kPaste, "1e999", "1", "10", -1},
   };
   for (const Case& c : cases) {
-    FrmMain w{dialogs};
+    FrmMain w{system, dialogs};
     if (c.parts > 0) {
       w.split.lngFileSize = c.parts * 1000;
       w.split.lngSpltSize = 1000;
