@@ -99,9 +99,21 @@ HFONT FontCache::Get(const ui::Font& font) {
     int charset = GetTextCharset(dc);
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
-    if (charset != font.charset) {
+    wchar_t got[LF_FACESIZE] = {};
+    dc = GetDC(nullptr);
+    old = SelectObject(dc, made);
+    GetTextFaceW(dc, LF_FACESIZE, got);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    bool substituted = _wcsicmp(got, lf.lfFaceName) != 0;
+    if (charset != font.charset) lf.lfFaceName[0] = L'\0';
+    // A bitmap face such as Terminal is sized by its cell; an outline face
+    // standing in for it is sized by its glyphs and comes out a pixel or two
+    // wider per character, which the fixed layout cannot take. Ask the stand-in
+    // for the same cell height instead.
+    if (substituted) lf.lfHeight = -lf.lfHeight;
+    if (charset != font.charset || substituted) {
       DeleteObject(made);
-      lf.lfFaceName[0] = L'\0';
       made = CreateFontIndirectW(&lf);
     }
   }
