@@ -30,6 +30,9 @@ up)
   # and icon show in screenshots. Being a second start, it also lets the
   # services wineboot left starting settle before the first test.
   /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1 </dev/null || true
+  # Unmanaged windows close at once; managed ones wait about 2 s for a window
+  # manager that Xvfb does not have.
+  /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null || true
   echo "wine prefix $prefix ready on display :$display"
   ;;
 down)
