@@ -1,0 +1,304 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_dialogs.h"
+#include "platform/sim/sim_system.h"
+#include "shell/settings.h"
+#include "window/frm_main.h"
+
+namespace qn::shell {
+namespace {
+
+using platform::sim::Op;
+
+const std::string kFolder = "C:\\Program Files\\Quarnimo";
+const std::string kIni = kFolder + "\\values.ini";
+
+class Settings : public ::testing::Test {
+ protected:
+  platform::sim::SimSystem system;
+  platform::sim::SimDialogs dialogs;
+
+  std::string File() { return system.ReadFile(kIni); }
+  // Names in the program's folder besides the program and values.ini: leftovers of a write.
+  std::vector<std::string> Strays() {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(system.HostPath(kFolder))) {
+      const std::string name = entry.path().filename().string();
+      if (name != "Quarnimo.exe" && name != "values.ini") names.push_back(name);
+    }
+    return names;
+  }
+};
+
+TEST_F(Settings, ReadingFindsTheFirstEntryByItsExactTrimmedKey) {
+  struct Case {
+    const char* what;
+    std::string file;
+    int code;
+    std::string expected;
+  } cases[] = {
+      {"spaces around key and value", "  dpath  =  C:\\x  \r\n", 0, "C:\\x"},
+      {"tabs around key and value", "\tdpath\t=\t C:\\x\t\r\n", 0, "C:\\x"},
+      {"a value cut at its own \"=\"", "dpath=C:\\a=b\r\n", 0, "C:\\a"},
+      {"the first of two entries", "dpath=C:\\one\r\ndpath=C:\\two\r\n", 0, "C:\\one"},
+      {"a key line without \"=\" is skipped", "dpath\r\ndpath=C:\\y\r\n", 0, "C:\\y"},
+      {"empty and blank lines", "\r\n   \r\n\r\nxpos=15\r\n", 100, "15"},
+      {"a key in capitals is another key", "XPOS=15\r\n", 100, ""},
+      {"lone CR ends a line", "xpos=1\rypos=2\r", 101, "2"},
+      {"lone LF does not end a line", "xpos=1\nypos=2\r\n", 101, ""},
+      {"lone LF stays in the value", "xpos=1\nypos=2\r\n", 100, "1\nypos"},
+      {"last line without a line end", "junk\r\nsizeopt=3", 3, "3"},
+      {"no entry for the key", "foo=bar\r\n", 4, ""},
+      {"an empty value", "formext=\r\n", 6, ""},
+      {"error keys are never read", "LastError=x\r\nLastErrorNumber=5\r\n", 255, ""},
+      {"error number is never read", "LastErrorNumber=5\r\n", 256, ""},
+      {"a code outside the table", "dpath=C:\\x\r\n", 7, ""},
+      {"Shift_JIS value", "dpath=C:\\\x94\\\x97\xcd\r\n", 0, "C:\\能力"},
+  };
+  for (const Case& c : cases) {
+    system.WriteFile(kIni, c.file);
+    EXPECT_EQ(ReadSetting(system, c.code), c.expected) << c.what << ": the stored choice is read wrongly";
+    EXPECT_EQ(File(), c.file) << c.what << ": reading changed the file";
+  }
+}
+
+TEST_F(Settings, WritingReplacesEveryEntryAndKeepsEveryOtherLine) {
+  struct Case {
+    const char* what;
+    std::string before;
+    int code;
+    std::string value;
+    std::string after;
+  } cases[] = {
+      {"no file yet", "", 100, "1200", "xpos=1200\r\n"},
+      {"key spelling and spaces before \"=\" kept", "  dpath  =  C:\\old  \r\n", 0, "C:\\new",
+       "  dpath  =C:\\new\r\n"},
+      {"both of two entries", "dpath=a\r\nx=1\r\ndpath=b\r\n", 0, "c", "dpath=c\r\nx=1\r\ndpath=c\r\n"},
+      {"text after a second \"=\" kept", "dpath=a=b\r\n", 0, "new", "dpath=new=b\r\n"},
+      {"foreign lines kept, empty lines dropped, new key appended", "junk\r\n\r\nfoo=bar\r\n   \r\ndpath\r\n",
+       0, "C:\\n", "junk\r\nfoo=bar\r\n   \r\ndpath\r\ndpath=C:\\n\r\n"},
+      {"lone CR ends become CR LF", "a=1\rb=2", 100, "5", "a=1\r\nb=2\r\nxpos=5\r\n"},
+      {"lone LF stays inside its line", "a=1\nb=2\r\n", 100, "5", "a=1\nb=2\r\nxpos=5\r\n"},
+      {"the value is written untrimmed", "", 0, " x ", "dpath= x \r\n"},
+      {"a key in capitals is another key", "DPATH=a\r\n", 0, "b", "DPATH=a\r\ndpath=b\r\n"},
+      {"the error keys", "LastErrorNumber=0\r\n", 256, "112", "LastErrorNumber=112\r\n"},
+      {"a NUL value", "", 256, std::string(1, '\0'), std::string("LastErrorNumber=\0\r\n", 19)},
+      {"a code outside the table", "a=1\r\n", 7, "x", "a=1\r\n"},
+      {"Shift_JIS value", "", 0, "C:\\能力", "dpath=C:\\\x94\\\x97\xcd\r\n"},
+  };
+  for (const Case& c : cases) {
+    if (c.before.empty()) {
+      (void)system.RemoveFile(kIni);
+    } else {
+      system.WriteFile(kIni, c.before);
+    }
+    WriteSetting(system, c.code, c.value);
+    EXPECT_EQ(File(), c.after) << c.what << ": the settings file is rewritten wrongly";
+    const bool readable = c.code == 0 || c.code == 100;
+    const size_t first = c.value.find_first_not_of(' ');
+    const std::string trimmed =
+        first == std::string::npos ? "" : c.value.substr(first, c.value.find_last_not_of(' ') - first + 1);
+    EXPECT_EQ(ReadSetting(system, c.code), readable ? trimmed : "")
+        << c.what << ": what was written does not read back";
+  }
+  (void)system.RemoveFile(kIni);
+  WriteSetting(system, 7, "x");
+  EXPECT_FALSE(system.Exists(kIni)) << "an unknown code created the settings file";
+}
+
+TEST_F(Settings, MissingOrUnreadableFileGivesTheMarkerAndRecordsWhy) {
+  EXPECT_EQ(ReadSetting(system, 255), kErrorValue)
+      << "a missing file must read as the error marker, whatever the code";
+  EXPECT_EQ(File(), "LastErrorNumber=0\r\nLastError=\r\n")
+      << "a missing file must be created with the error keys";
+  EXPECT_EQ(ReadSetting(system, 0), "") << "the created file has no choices yet";
+
+  system.WriteFile(kIni, "dpath=C:\\x\r\n");
+  int failures = 1;
+  system.fault = [&](Op op, std::string_view path) {
+    return op == Op::kRead && path == kIni && failures-- > 0 ? platform::err::kCrc : platform::err::kNone;
+  };
+  EXPECT_EQ(ReadSetting(system, 0), kErrorValue) << "a read failure must read as the error marker";
+  EXPECT_EQ(File(),
+            "dpath=C:\\x\r\nLastErrorNumber=23\r\nLastError=Data error (cyclic redundancy check).\r\n")
+      << "a read failure must be recorded by number and description";
+}
+
+TEST_F(Settings, FailedWriteStoresNothingShowsNothingAndKeepsTheOldFile) {
+  const std::string old = "dpath=C:\\x\r\nxpos=15\r\n";
+  struct Case {
+    const char* what;
+    Op op;
+    platform::ErrorCode error;
+    bool onTemporaryFile;
+  } cases[] = {
+      {"folder refuses new files", Op::kOpen, platform::err::kAccessDenied, true},
+      {"disk full while writing", Op::kWrite, platform::err::kDiskFull, true},
+      {"closing fails", Op::kClose, platform::err::kWriteFault, true},
+      {"file stays locked", Op::kReplaceFile, platform::err::kSharingViolation, false},
+      {"file is read-only", Op::kReplaceFile, platform::err::kAccessDenied, false},
+  };
+  window::FrmMain frm(system, dialogs);
+  ConnectSettings(system, frm);
+  for (const Case& c : cases) {
+    system.WriteFile(kIni, old);
+    system.fault = [&](Op op, std::string_view path) {
+      const bool target = c.onTemporaryFile ? path != kIni : path == kIni;
+      return op == c.op && target ? c.error : platform::err::kNone;
+    };
+    frm.mnuSettings[6].UserClick();
+    WriteSetting(system, 100, "99");
+    system.fault = nullptr;
+    EXPECT_EQ(File(), old) << c.what << ": a failed save damaged the stored settings";
+    EXPECT_EQ(Strays(), std::vector<std::string>{}) << c.what << ": a failed save left a file behind";
+  }
+  EXPECT_TRUE(dialogs.boxes.empty()) << "a failed save must not bother the user";
+
+  // A write-protected program folder, with the file missing: nothing is created.
+  system.programFolder = "P:\\";
+  system.AddDrive('P').writeProtected = true;
+  EXPECT_EQ(ReadSetting(system, 0), kErrorValue);
+  EXPECT_FALSE(system.Exists("P:\\values.ini")) << "a write-protected folder cannot hold the settings";
+}
+
+TEST_F(Settings, AReaderNeverBlocksTheReplaceAndABriefLockIsWaitedFor) {
+  system.WriteFile(kIni, "xpos=1\r\n");
+  platform::ErrorCode error = platform::err::kNone;
+  auto reader = system.Open(kIni, platform::Access::kRead, platform::Share::kReadWriteDelete,
+                            platform::Disposition::kOpenExisting, &error);
+  ASSERT_NE(reader, nullptr);
+  WriteSetting(system, 100, "2");
+  EXPECT_EQ(File(), "xpos=2\r\n") << "a reader sharing the file kept another instance from saving";
+  (void)reader->Close();
+
+  int busy = 2;
+  system.fault = [&](Op op, std::string_view) {
+    return op == Op::kReplaceFile && busy-- > 0 ? platform::err::kSharingViolation : platform::err::kNone;
+  };
+  WriteSetting(system, 100, "3");
+  EXPECT_EQ(File(), "xpos=3\r\n") << "a save was lost to a moment's lock by another instance";
+  EXPECT_EQ(Strays(), std::vector<std::string>{});
+}
+
+class ApplyingSettings : public Settings {
+ protected:
+  window::FrmMain frm{system, dialogs};
+  void Apply(const std::string& file) {
+    system.WriteFile(kIni, file);
+    ApplySettings(system, frm);
+  }
+};
+
+TEST_F(ApplyingSettings, EachKeyTakesItsDefaultWhenNotAcceptable) {
+  system.AddDrive('D');
+  system.MakeFolders("D:\\Out");
+  system.WriteFile("D:\\file.txt", "x");
+  struct Case {
+    const char* file;
+    const char* outPath;
+    int makeBatch, overwrite;
+    double partSize;
+    int sizeOption, sameDir;
+    bool rangeMode;
+  } cases[] = {
+      {"", "C:\\Program Files\\Quarnimo", 1, 0, 1457664, 0, 0, false},
+      {"dpath= D:\\Out \r\nmakebatch=0\r\ncheckow=2\r\ndevsize=12345\r\nsizeopt=3\r\nsamedir=1\r\nformext=-1",
+       "D:\\Out", 0, 2, 12345, 3, 1, true},
+      {"dpath=D:\\file.txt\r\nmakebatch=x\r\ncheckow=3\r\nsizeopt=x\r\nsamedir=2\r\nformext=1",
+       "C:\\Program Files\\Quarnimo", 0, 0, 1457664, 0, 0, false},
+      {"dpath=D:\\missing\r\nmakebatch=10\r\ncheckow=02\r\nsizeopt=4\r\nsamedir=-1\r\nformext=x",
+       "C:\\Program Files\\Quarnimo", 1, 0, 1457664, 0, 0, false},
+      {"makebatch=-1\r\ncheckow=x\r\nformext=-0", "C:\\Program Files\\Quarnimo", 1, 0, 1457664, 0, 0, false},
+      {"makebatch=.\r\nformext=-2\r\nsizeopt=3\r\ndevsize=2147483647", "C:\\Program Files\\Quarnimo", 0, 0,
+       2147483647, 3, 0, false},
+      {"sizeopt=3\r\ndevsize=2147483648\r\nformext=00", "C:\\Program Files\\Quarnimo", 1, 0, 1457664, 3, 0,
+       false},
+      {"sizeopt=3\r\ndevsize=00000000005", "C:\\Program Files\\Quarnimo", 1, 0, 1457664, 3, 0, false},
+      {"sizeopt=3\r\ndevsize=0", "C:\\Program Files\\Quarnimo", 1, 0, 1457664, 3, 0, false},
+      {"sizeopt=3\r\ndevsize=1e3", "C:\\Program Files\\Quarnimo", 1, 0, 1000, 3, 0, false},
+      {"sizeopt=1\r\ndevsize=12345", "C:\\Program Files\\Quarnimo", 1, 0, 1250304, 1, 0, false},
+  };
+  for (const Case& c : cases) {
+    window::FrmMain w(system, dialogs);
+    system.WriteFile(kIni, c.file);
+    ApplySettings(system, w);
+    EXPECT_EQ(w.txtOutPath.Text(), c.outPath) << c.file << ": wrong output folder";
+    EXPECT_EQ(w.chkMkBat.Value(), c.makeBatch) << c.file << ": wrong batch choice";
+    EXPECT_EQ(w.mnuSettings[0].Checked(), c.makeBatch == 1) << c.file << ": the batch menu mark disagrees";
+    EXPECT_EQ(w.split.byteHmny, c.overwrite) << c.file << ": wrong overwrite policy";
+    EXPECT_TRUE(w.optHmny[static_cast<size_t>(c.overwrite)].Value()) << c.file;
+    EXPECT_EQ(w.split.lngSpltSize, c.partSize) << c.file << ": wrong part size";
+    EXPECT_EQ(w.split.byteSpltSize, c.sizeOption) << c.file << ": wrong size option";
+    EXPECT_EQ(w.chkSamDir.Value(), c.sameDir) << c.file << ": wrong same-folder choice";
+    EXPECT_EQ(w.txtOutPath.Enabled(), c.sameDir == 0)
+        << c.file << ": the output box follows same-folder mode";
+    EXPECT_EQ(w.mnuSettings[3].Checked(), c.rangeMode) << c.file << ": wrong range mode";
+    EXPECT_EQ(w.form.Height(), c.rangeMode ? 4995 : 4530) << c.file << ": the range row is shown wrongly";
+  }
+  system.WriteFile(kIni, "sizeopt=3\r\ndevsize=1");
+  ApplySettings(system, frm);
+  EXPECT_EQ(frm.lbl1[0].Caption(), "byte") << "a part size of 1 is one byte";
+}
+
+TEST_F(ApplyingSettings, KeysApplyInOrderSoTheCdOptionWarnsAndReplacesThePartSize) {
+  system.AddDrive('D');
+  system.MakeFolders("D:\\Out");
+  dialogs.Expect(
+      "CD-Rサイズで分割する場合は、それだけメモリの容量が必要になります。\r\n"
+      "とりあえず警告しますが、もしこれにより、パソコンが不安定になっても知りません。\r\n"
+      "（今後、要望があれば小メモリでも分割できるようにする予定です。）",
+      64, "", platform::answer::kOk);
+  dialogs.onBox = [this](const platform::sim::BoxRecord&) {
+    EXPECT_EQ(frm.txtOutPath.Text(), "D:\\Out") << "dpath must be applied before the size option";
+    EXPECT_EQ(frm.chkMkBat.Value(), 0) << "makebatch must be applied before the size option";
+    EXPECT_EQ(frm.split.byteHmny, 1) << "checkow must be applied before the size option";
+    EXPECT_EQ(frm.chkSamDir.Value(), 0) << "samedir must be applied after the size option";
+    EXPECT_FALSE(frm.mnuSettings[3].Checked()) << "formext must be applied after the size option";
+  };
+  Apply(
+      "formext=-1\r\nsamedir=1\r\nsizeopt=2\r\ndevsize=12345\r\ncheckow=1\r\nmakebatch=0\r\ndpath=D:"
+      "\\Out\r\n");
+  EXPECT_EQ(frm.split.lngSpltSize, 681984000) << "a stored part size survives only with the free-size option";
+  ConnectSettings(system, frm);
+  frm.mnuSettings[6].UserClick();
+  EXPECT_EQ(File(),
+            "formext=-1\r\nsamedir=1\r\nsizeopt=2\r\ndevsize=681984000\r\ncheckow=1\r\nmakebatch=0\r\n"
+            "dpath=D:\\Out\r\n")
+      << "the save must write the preset's size and keep the file's order";
+}
+
+TEST_F(ApplyingSettings, MenuSavesTheWindowAndLoadsItBackAndErrorsAreRecorded) {
+  ConnectSettings(system, frm);
+  system.WriteFile(kIni, "LastErrorNumber=0\r\n");
+  frm.txtOutPath.SetText("X:\\分割先");
+  frm.chkMkBat.SetValue(1);
+  frm.optHmny[2].Select();
+  frm.split.lngSpltSize = 12345;
+  frm.optSpltSize[3].Select();
+  frm.chkSamDir.SetValue(1);
+  frm.mnuSettings[3].UserClick();
+  frm.mnuSettings[6].UserClick();
+  EXPECT_EQ(
+      File(),
+      "LastErrorNumber=0\r\ndpath=X:\\\x95\xaa\x8a\x84\x90\xe6\r\nmakebatch=1\r\ncheckow=2\r\nsizeopt=3\r\n"
+      "devsize=12345\r\nsamedir=1\r\nformext=-1\r\n")
+      << "the menu save must write the seven choices in order";
+
+  frm.recordError(112);
+  EXPECT_EQ(File().substr(0, 21), "LastErrorNumber=112\r\n") << "a failure number must be recorded in place";
+
+  window::FrmMain other(system, dialogs);
+  ConnectSettings(system, other);
+  other.mnuSettings[5].UserClick();
+  EXPECT_EQ(other.txtOutPath.Text(), "C:\\Program Files\\Quarnimo") << "X:\\分割先 does not exist here";
+  EXPECT_EQ(other.split.lngSpltSize, 12345) << "the menu load must bring the free size back";
+  EXPECT_EQ(other.split.byteHmny, 2);
+  EXPECT_TRUE(other.mnuSettings[3].Checked()) << "the menu load must bring range mode back";
+}
+
+}  // namespace
+}  // namespace qn::shell

@@ -1,0 +1,223 @@
+#include <gtest/gtest.h>
+
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "media/paths.h"
+#include "platform/sim/sim_dialogs.h"
+#include "platform/sim/sim_system.h"
+#include "platform/sim/sim_window_host.h"
+#include "shell/settings.h"
+#include "shell/startup.h"
+
+namespace qn::shell {
+namespace {
+
+const std::string kIni = "C:\\Program Files\\Quarnimo\\values.ini";
+const std::string kStartupFailed =
+    "起動エラー。起動できません。\r動作環境を満たしているかどうか確認して下さい。";
+
+class Startup : public ::testing::Test {
+ protected:
+  platform::sim::SimSystem system;
+  platform::sim::SimDialogs dialogs;
+  platform::sim::SimWindowHost host;
+
+  std::string File() { return system.ReadFile(kIni); }
+};
+
+TEST_F(Startup, StepsRunInOrderAndTheWindowShowsLast) {
+  system.WriteFile(kIni, "xpos=1200\r\nypos=900\r\nmakebatch=0\r\n");
+  Program program(system, dialogs, host);
+  bool handedOver = false;
+  program.intake.takeCommandLine = [&](Program& p) {
+    handedOver = true;
+    window::FrmMain& frm = *p.frmMAIN();
+    EXPECT_FALSE(host.shown) << "the command line must be taken before the window shows";
+    EXPECT_TRUE(host.hooked) << "drops must be hooked before the command line is taken";
+    EXPECT_EQ(frm.form.Left(), 1200) << "the window must be placed before the command line is taken";
+    EXPECT_EQ(frm.chkMkBat.Value(), 0) << "the settings must be applied before the command line is taken";
+    EXPECT_EQ(frm.split.lngFileSize, -1) << "no source is chosen yet";
+    EXPECT_EQ(p.ProgramShortPath(), media::GetShortPath(system, "C:\\Program Files\\Quarnimo\\Quarnimo.exe"));
+    frm.split.lngFileCount = 7;  // as a plan computed for a file on the command line
+    frm.form.SetState(ui::WindowState::kMinimized);
+  };
+  host.onShow = [&](ui::Form& form) {
+    window::FrmMain& frm = *program.frmMAIN();
+    EXPECT_EQ(form.Title(), "Quarnimo") << "the title must be the product name";
+    EXPECT_EQ(form.State(), ui::WindowState::kNormal) << "the window must open in the normal state";
+    EXPECT_EQ(frm.split.lngFileCount, 0) << "the part count must be reset after the command line";
+    EXPECT_EQ(frm.lblOutSelect.MousePointer(), ui::Pointer::kHand)
+        << "the destination label lost its hand pointer";
+    EXPECT_EQ(frm.btnSpltExec.MousePointer(), ui::Pointer::kHand) << "the split button lost its hand pointer";
+  };
+  ASSERT_EQ(program.Start(), StartOutcome::kShown);
+  EXPECT_TRUE(handedOver) << "the command-line hand-off never ran";
+  EXPECT_EQ(host.calls, (std::vector<std::string>{"create", "accept drops", "hook", "show"}));
+  EXPECT_TRUE(host.acceptsDrops) << "the window must accept dropped files";
+  EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+TEST_F(Startup, StoredPositionIsClampedToTheScreen) {
+  // Screen 1024 x (705 + 19) pixels at 15 twips: 15360 x 10860 twips; window 4395 x 4995.
+  struct Case {
+    std::string file;
+    int left, top;
+  } cases[] = {
+      {"", 0, 0},
+      {"xpos=-500\r\nypos=-1\r\n", 0, 0},
+      {"xpos=1200\r\nypos=900\r\n", 1200, 900},
+      {"xpos=15360\r\nypos=10860\r\n", 15360, 10860},
+      {"xpos=15361\r\nypos=10861\r\n", 10965, 5865},
+      {"xpos=99999999\r\nypos=1e999\r\n", 10965, 5865},
+      {"xpos=abc\r\nypos=1200.4 twips\r\n", 0, 1200},
+  };
+  for (const Case& c : cases) {
+    (void)system.RemoveFile(kIni);
+    if (!c.file.empty()) system.WriteFile(kIni, c.file);
+    platform::sim::SimWindowHost h;
+    Program program(system, dialogs, h);
+    ASSERT_EQ(program.Start(), StartOutcome::kShown) << c.file;
+    EXPECT_EQ(program.frmMAIN()->form.Left(), c.left)
+        << c.file << ": the window opens at the wrong left edge";
+    EXPECT_EQ(program.frmMAIN()->form.Top(), c.top) << c.file << ": the window opens at the wrong top edge";
+  }
+  EXPECT_EQ(File(), "xpos=abc\r\nypos=1200.4 twips\r\n") << "starting must not rewrite the settings";
+}
+
+TEST_F(Startup, NoSettingsFileOpensWithDefaultsAndCreatesTheFile) {
+  Program program(system, dialogs, host);
+  ASSERT_EQ(program.Start(), StartOutcome::kShown);
+  window::FrmMain& frm = *program.frmMAIN();
+  EXPECT_EQ(frm.txtOutPath.Text(), "C:\\Program Files\\Quarnimo")
+      << "the output folder defaults to the program's";
+  EXPECT_EQ(frm.chkMkBat.Value(), 1) << "the batch file is made by default";
+  EXPECT_EQ(frm.split.lngSpltSize, 1457664) << "the part size defaults to a DOS/V floppy";
+  EXPECT_EQ(File(), "LastErrorNumber=0\r\nLastError=\r\n")
+      << "the first read must create the file with the error keys";
+}
+
+TEST_F(Startup, StoredCdSizeWarnsBeforeTheWindowShowsAndFormextXDoesNotStopTheStart) {
+  system.WriteFile(kIni, "sizeopt=2\r\nformext=x\r\n");
+  dialogs.onBox = [this](const platform::sim::BoxRecord& box) {
+    EXPECT_EQ(box.style, 64);
+    EXPECT_FALSE(host.shown) << "the memory warning must come before the window shows";
+  };
+  dialogs.Answer(platform::answer::kOk);
+  Program program(system, dialogs, host);
+  ASSERT_EQ(program.Start(), StartOutcome::kShown) << "an unreadable range flag must not end the start";
+  EXPECT_FALSE(program.frmMAIN()->mnuSettings[3].Checked()) << "formext=x must read as range mode off";
+  EXPECT_EQ(dialogs.boxes.size(), 1u);
+}
+
+TEST_F(Startup, ProgramNotNamedExeIsToldAndRecordedWithoutAWindow) {
+  struct Case {
+    const char* fileName;
+    bool alsoAnExe;
+    StartOutcome expected;
+  } cases[] = {
+      {"Quarnimo.bin", false, StartOutcome::kBadProgramName},
+      {"Quarnimo", false, StartOutcome::kBadProgramName},
+      {"Quarnimo.bin", true, StartOutcome::kShown},
+      {"QUARNIMO.EXE", false, StartOutcome::kShown},
+  };
+  for (const Case& c : cases) {
+    (void)system.RemoveFile(kIni);
+    (void)system.RemoveFile("C:\\Program Files\\Quarnimo\\Quarnimo.exe");
+    if (c.alsoAnExe) system.WriteFile("C:\\Program Files\\Quarnimo\\Quarnimo.exe", "MZ");
+    system.WriteFile(std::string("C:\\Program Files\\Quarnimo\\") + c.fileName, "MZ");
+    system.programFileName = c.fileName;
+    platform::sim::SimDialogs boxes;
+    if (c.expected == StartOutcome::kBadProgramName) {
+      boxes.Expect("Quarnimoの拡張子を、.exeに変更して下さい。", 48, "", platform::answer::kOk);
+    }
+    platform::sim::SimWindowHost h;
+    Program program(system, boxes, h);
+    EXPECT_EQ(program.Start(), c.expected) << c.fileName;
+    if (c.expected != StartOutcome::kBadProgramName) continue;
+    EXPECT_EQ(h.calls, std::vector<std::string>{}) << c.fileName << ": no window may be made";
+    EXPECT_EQ(File(), std::string("LastErrorNumber=\0\r\n", 19) +
+                          "LastError=Quarnimo\x82\xcc\x83t\x83@\x83"
+                          "C\x83\x8b\x96\xbc\x82\xaa\x95s\x90\xb3\x82\xc5"
+                          "\x82\xa0\x82\xe9\x89\xc2\x94\\\x90\xab\x82\xaa\x82\xa0\x82\xe8\x82\xdc\x82\xb7\x81"
+                          "B\r\n")
+        << c.fileName << ": the bad file name must be recorded";
+  }
+}
+
+TEST_F(Startup, FailureInALaterStepIsToldRecordedAndShowsNoWindow) {
+  struct Case {
+    const char* what;
+    platform::ErrorCode refuseWindow;
+    std::function<void()> commandLine;
+    std::string record;
+  } cases[] = {
+      {"window refused", platform::err::kNotEnoughMemory, nullptr,
+       "LastErrorNumber=8\r\nLastError=Not enough memory resources are available to process this "
+       "command.\r\n"},
+      {"intake failure", 0, [] { throw StartupError(1234, "no such thing"); },
+       "LastErrorNumber=1234\r\nLastError=no such thing\r\n"},
+      {"other exception", 0, [] { throw std::runtime_error("broken"); },
+       "LastErrorNumber=31\r\nLastError=broken\r\n"},
+      {"out of memory", 0, [] { throw std::bad_alloc(); },
+       "LastErrorNumber=8\r\nLastError=Not enough memory resources are available to process this "
+       "command.\r\n"},
+  };
+  for (const Case& c : cases) {
+    system.WriteFile(kIni, "xpos=0\r\n");
+    platform::sim::SimDialogs boxes;
+    boxes.Expect(kStartupFailed, 16, "", platform::answer::kOk);
+    platform::sim::SimWindowHost h;
+    h.createResult = c.refuseWindow;
+    Program program(system, boxes, h);
+    if (c.commandLine) program.intake.takeCommandLine = [&c](Program&) { c.commandLine(); };
+    EXPECT_EQ(program.Start(), StartOutcome::kFailed) << c.what;
+    EXPECT_FALSE(h.shown) << c.what << ": a failed start must not show the window";
+    EXPECT_EQ(h.form, nullptr) << c.what << ": the window must be discarded";
+    EXPECT_EQ(File(), "xpos=0\r\n" + c.record)
+        << c.what << ": the failure must be recorded, nothing else saved";
+  }
+}
+
+TEST_F(Startup, ClosingSavesOnlyThePositionAndRemovesTheDropHook) {
+  const std::string stored =
+      "LastErrorNumber=0\r\nLastError=\r\nxpos=1200\r\nypos=900\r\ndpath=C:\\\r\nmakebatch=1\r\ncheckow=0\r\n"
+      "sizeopt=0\r\ndevsize=1457664\r\nsamedir=0\r\nformext=0\r\n";
+  system.WriteFile(kIni, stored);
+  Program program(system, dialogs, host);
+  std::vector<std::string> dropped;
+  program.intake.onDrop = [&](Program&, platform::DroppedItems& items) {
+    for (uint32_t i = 0; i < items.Count(); ++i) dropped.push_back(items.Item(i));
+  };
+  ASSERT_EQ(program.Start(), StartOutcome::kShown);
+  EXPECT_TRUE(host.Drop({"C:\\a.txt", std::string(300, 'x')}));
+  EXPECT_EQ(dropped, (std::vector<std::string>{"C:\\a.txt", std::string(259, 'x')}))
+      << "a drop must reach the intake, each path cut at 259 characters";
+
+  window::FrmMain& frm = *program.frmMAIN();
+  frm.chkMkBat.UserClick();
+  frm.optSpltSize[1].UserClick();
+  frm.form.PlatformPlaced(3000, 1500, frm.form.Width(), frm.form.Height(), ui::WindowState::kNormal);
+  frm.mnuFiles[5].UserClick();  // 終了(&X)
+  EXPECT_EQ(File(),
+            "LastErrorNumber=0\r\nLastError=\r\nxpos=3000\r\nypos=1500\r\ndpath=C:\\\r\nmakebatch="
+            "1\r\ncheckow=0\r\n"
+            "sizeopt=0\r\ndevsize=1457664\r\nsamedir=0\r\nformext=0\r\n")
+      << "closing must save the position and nothing else";
+  EXPECT_EQ(host.calls.back(), "unhook") << "closing must take the drop hook away";
+  EXPECT_FALSE(host.Drop({"C:\\a.txt"})) << "a closed window takes no drops";
+
+  // Without a file the first exit writes the two error keys and the position: four lines.
+  (void)system.RemoveFile(kIni);
+  platform::sim::SimWindowHost h;
+  Program second(system, dialogs, h);
+  ASSERT_EQ(second.Start(), StartOutcome::kShown);
+  second.frmMAIN()->form.Move(-480000, 15);
+  second.frmMAIN()->form.Close();
+  EXPECT_EQ(File(), "LastErrorNumber=0\r\nLastError=\r\nxpos=-480000\r\nypos=15\r\n");
+}
+
+}  // namespace
+}  // namespace qn::shell
