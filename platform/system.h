@@ -170,6 +170,9 @@ class System {
   virtual std::unique_ptr<File> Open(std::string_view path, Access access, Share share,
                                      Disposition disposition, ErrorCode* error) = 0;
   [[nodiscard]] virtual ErrorCode RemoveFile(std::string_view path) = 0;
+  // True when both paths name one existing file or folder (the same volume
+  // and file index, however the texts are spelled); false otherwise.
+  virtual bool SameFile(std::string_view path, std::string_view other) = 0;
   [[nodiscard]] virtual ErrorCode MakeFolder(std::string_view path) = 0;
   [[nodiscard]] virtual ErrorCode RemoveFolder(std::string_view path) = 0;
   // Moves `from` over `to` in one step (MoveFileEx with replace-existing and

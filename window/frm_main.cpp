@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "engine/numbers.h"
+#include "engine/status.h"
+#include "media/gate.h"
 #include "window/frm_main_design.h"
 
 namespace qn::window {
@@ -80,6 +82,7 @@ FrmMain::FrmMain(platform::System& system, platform::Dialogs& dialogs)
       dialogs_(dialogs) {
   ApplyDesign();
   ConnectHandlers();
+  onSplit = [this] { ExecuteSplit(); };
 }
 
 ui::Control* FrmMain::FindControl(std::string_view name) {
@@ -216,6 +219,49 @@ engine::PlanView FrmMain::Plan() {
 }
 
 void FrmMain::Size_Change(int16_t intKey1, int16_t intKey2) { engine::Size_Change(Plan(), intKey1, intKey2); }
+
+void FrmMain::ExecuteSplit() {
+  // The lock keeps a second split out; this also holds should input slip through.
+  if (splitting_) return;
+  splitting_ = true;
+  try {
+    const engine::SplitJobView view{
+        Plan(),
+        txtInFile,
+        txtOutPath,
+        chkSamDir,
+        mnuSettings[3],
+        lblSize,
+        [this](std::string_view text) { ShowStatus(text); },
+        [this](int16_t flag) { SetControlsEnabled(flag); },
+        [this](std::string_view stem, std::string_view name, std::string_view protectedPath,
+               int64_t requiredBytes,
+               uint8_t* skip) { return PrepareOutputFile(stem, name, protectedPath, requiredBytes, skip); },
+        recordError,
+        allocatePart,
+    };
+    (void)engine::ExecuteSplit(system_, dialogs_, view);
+  } catch (...) {
+    // Nothing may escape into the window.
+  }
+  splitting_ = false;
+}
+
+int32_t FrmMain::PrepareOutputFile(std::string_view stem, std::string_view name,
+                                   std::string_view protectedPath, int64_t requiredBytes, uint8_t* skip) {
+  const media::GateInputs inputs{split.byteHmny, txtOutPath.Text(), recordError};
+  return media::PrepareOutputFile(system_, dialogs_, inputs, stem, name, protectedPath, requiredBytes, skip);
+}
+
+void FrmMain::ShowStatus(std::string_view text) { engine::ShowStatus(lblComplt, text); }
+
+void FrmMain::SetControlsEnabled(int16_t flag) {
+  const engine::LockView view{txtInFile,      txtOutPath, btnSpltExec,   chkMkBat,    chkSamDir,
+                              frameHmny,      optHmny,    frameSpltSize, optSpltSize, txtSpltPart,
+                              mnuSettings[3], mnuFile,    mnuSet,        mnuHelp,     lblInSelect,
+                              lblOutSelect,   form};
+  engine::SetControlsEnabled(view, flag);
+}
 
 void FrmMain::Form_Resize() {
   // Restoring a maximized window runs this again, nested, and that run sizes it.

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/plan.h"
+#include "engine/split_job.h"
 #include "engine/split_settings.h"
 #include "platform/dialogs.h"
 #include "platform/system.h"
@@ -65,7 +66,7 @@ class FrmMain {
   std::array<ui::MenuItem, 4> mnuHelps;
 
   // ---- hooks: set by the program; an empty hook does nothing ------------------
-  std::function<void()> onSplit;            // btnSpltExec, mnuFiles(3)
+  std::function<void()> onSplit;            // btnSpltExec, mnuFiles(3); set to ExecuteSplit
   std::function<void()> onChooseSource;     // mnuFiles(0), lblInSelect
   std::function<void()> onChooseOutput;     // mnuFiles(2), lblOutSelect
   std::function<void()> onLoadSettings;     // mnuSettings(5)
@@ -88,6 +89,22 @@ class FrmMain {
   // The part of the window the split plan reads and writes.
   engine::PlanView Plan();
 
+  // ---- the split ----------------------------------------------------------------
+  // Splits the source named in the window (see engine::ExecuteSplit). Runs
+  // to its end on the window's thread; nothing escapes from it.
+  void ExecuteSplit();
+  // The output gate for the file stem + name with the window's overwrite
+  // policy and output folder (see media::PrepareOutputFile).
+  [[nodiscard]] int32_t PrepareOutputFile(std::string_view stem, std::string_view name,
+                                          std::string_view protectedPath, int64_t requiredBytes,
+                                          uint8_t* skip);
+  // Puts `text` on the status line and repaints it at once.
+  void ShowStatus(std::string_view text);
+  // Locks (0) or unlocks (-1) the window against input during a split.
+  void SetControlsEnabled(int16_t flag);
+  // Where a part's buffer comes from; empty: the heap. Tests make it fail.
+  engine::PartAllocator allocatePart;
+
  private:
   void ApplyDesign();
   void ConnectHandlers();
@@ -107,6 +124,7 @@ class FrmMain {
   platform::Dialogs& dialogs_;
   std::vector<ui::OptionButton*> hmnyGroup_;
   std::vector<ui::OptionButton*> sizeGroup_;
+  bool splitting_ = false;
 };
 
 }  // namespace qn::window

@@ -984,6 +984,17 @@ ErrorCode SimSystem::RemoveFile(std::string_view path) {
   return err::kNone;
 }
 
+// The same host file, hard links included.
+bool SimSystem::SameFile(std::string_view path, std::string_view other) {
+  const Found first = LookupPath(path);
+  const Found second = LookupPath(other);
+  if (first.error != err::kNone || second.error != err::kNone || !first.exists || !second.exists) return false;
+  struct stat a {};
+  struct stat b {};
+  if (::stat(first.host.c_str(), &a) != 0 || ::stat(second.host.c_str(), &b) != 0) return false;
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 ErrorCode SimSystem::MakeFolder(std::string_view path) {
   if (ErrorCode failure = Fault(Op::kMakeFolder, path)) return failure;
   const Found found = LookupPath(path);

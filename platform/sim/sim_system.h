@@ -184,6 +184,7 @@ class SimSystem : public System {
   std::unique_ptr<File> Open(std::string_view path, Access access, Share share, Disposition disposition,
                              ErrorCode* error) override;
   [[nodiscard]] ErrorCode RemoveFile(std::string_view path) override;
+  bool SameFile(std::string_view path, std::string_view other) override;
   [[nodiscard]] ErrorCode MakeFolder(std::string_view path) override;
   [[nodiscard]] ErrorCode RemoveFolder(std::string_view path) override;
   [[nodiscard]] ErrorCode ReplaceFile(std::string_view from, std::string_view to) override;

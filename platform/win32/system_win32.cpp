@@ -372,6 +372,21 @@ ErrorCode Win32System::RemoveFile(std::string_view path) {
   return DeleteFileW(Widen(path).c_str()) ? err::kNone : LastError();
 }
 
+// Opened for no access at all, so the sharing modes of whoever holds the
+// file open do not stand in the way; folders need backup semantics.
+bool Win32System::SameFile(std::string_view path, std::string_view other) {
+  BY_HANDLE_FILE_INFORMATION info[2]{};
+  const std::string_view paths[2] = {path, other};
+  for (int i = 0; i < 2; ++i) {
+    const UniqueHandle handle(CreateFileW(Widen(paths[i]).c_str(), 0,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle.valid() || !GetFileInformationByHandle(handle.get(), &info[i])) return false;
+  }
+  return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+         info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
 ErrorCode Win32System::MakeFolder(std::string_view path) {
   return CreateDirectoryW(Widen(path).c_str(), nullptr) ? err::kNone : LastError();
 }

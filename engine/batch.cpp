@@ -1,0 +1,77 @@
+#include "engine/batch.h"
+
+#include <memory>
+
+#include "engine/part_names.h"
+
+namespace qn::engine {
+namespace {
+
+constexpr int64_t kPartsPerLine = 70;
+constexpr std::string_view kLineEnd = "\r\n";
+
+std::string EscapePercent(std::string_view text) {
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (char c : text) {
+    escaped += c;
+    if (c == '%') escaped += '%';
+  }
+  return escaped;
+}
+
+}  // namespace
+
+std::string RejoinBatchText(std::string_view bareStem, std::string_view targetName, int64_t count) {
+  const std::string stem = EscapePercent(bareStem);
+  const std::string target = "\"" + EscapePercent(targetName) + "\"";
+  std::string text = "COPY /B " + stem + PartNumberText(1);
+  for (int64_t i = 2; i <= count; ++i) {
+    if (i % kPartsPerLine == 0) {
+      text += " " + target;
+      text += kLineEnd;
+      text += "COPY /B " + target;
+    }
+    text += "+" + stem + PartNumberText(i);
+  }
+  text += " " + target;
+  return text;
+}
+
+BatchOutcome WriteRejoinBatch(platform::System& sys, const BatchRequest& request,
+                              const std::function<void(std::string_view)>& showStatus,
+                              const OutputGate& gate) {
+  BatchOutcome outcome;
+  showStatus("Making Batch File");
+  const std::string bareStem = TextAfterLast(request.stem, "\\");
+  bool exact = true;
+  std::string ansi = sys.ToAnsi(RejoinBatchText(bareStem, request.longName, request.count), &exact);
+  if (!exact) {
+    // A name the code page cannot spell would make COPY create a wrongly
+    // named file, or none; the short name always exists.
+    ansi =
+        sys.ToAnsi(RejoinBatchText(bareStem, TextAfterLast(request.sourcePath, "\\"), request.count), &exact);
+  }
+  ansi += kLineEnd;
+
+  showStatus("Writing Batch File");
+  uint8_t skip = 0;
+  outcome.gateResult =
+      gate(request.stem, "bat", request.sourcePath, static_cast<int64_t>(ansi.size()), &skip);
+  if (skip != 0 || outcome.gateResult > 0) return outcome;
+
+  platform::ErrorCode error = platform::err::kNone;
+  const std::string path = std::string(request.stem) + "bat";
+  std::unique_ptr<platform::File> file = sys.Open(path, platform::Access::kWrite, platform::Share::kNone,
+                                                  platform::Disposition::kCreateAlways, &error);
+  if (file == nullptr) {
+    outcome.error = error != platform::err::kNone ? error : platform::err::kAccessDenied;
+    return outcome;
+  }
+  error = file->Write(ansi.data(), ansi.size());
+  const platform::ErrorCode closed = file->Close();
+  outcome.error = error != platform::err::kNone ? error : closed;
+  return outcome;
+}
+
+}  // namespace qn::engine

@@ -1,0 +1,278 @@
+#include "engine/split_job.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <string>
+
+#include "engine/numbers.h"
+#include "engine/part_names.h"
+#include "media/drives.h"
+#include "media/gate.h"
+#include "media/paths.h"
+
+namespace qn::engine {
+namespace {
+
+namespace mb = platform::mb;
+namespace err = platform::err;
+
+constexpr std::string_view kNoSource = "分割するファイルがありません";
+constexpr std::string_view kNoOutput = "出力先が見つかりません";
+constexpr std::string_view kIsFolder = "ディレクトリは分割できません";
+constexpr std::string_view kNoPartSize = "分割サイズを0バイトより大きくして下さい";
+constexpr std::string_view kEmptySource = "ファイルのサイズが0バイトなので分割を行いません";
+constexpr std::string_view kTooLarge = "ファイルのサイズが２ＧＢ以上なので分割ができません";
+constexpr std::string_view kNotWritable = "書き込み出来ないディスクです";
+
+constexpr int64_t kLargestSource = 2147483647;  // 2^31 - 1
+constexpr double kLargestPartNumber = 2147483647;
+
+bool IsMemoryError(platform::ErrorCode error) {
+  return error == err::kNotEnoughMemory || error == err::kOutOfMemory;
+}
+
+bool IsDeviceError(platform::ErrorCode error) {
+  switch (error) {
+    case err::kCrc:
+    case err::kSeek:
+    case err::kSectorNotFound:
+    case err::kWriteFault:
+    case err::kReadFault:
+    case err::kGenFailure:
+    case err::kIoDevice:
+    case err::kNotReady:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// A part number typed in a range box, as a whole number the loop can count
+// with; the window keeps the boxes at 1 or more, this keeps the arithmetic
+// safe whatever they hold.
+int64_t RangeNumber(double value) {
+  return static_cast<int64_t>(std::floor(std::clamp(value, 0.0, kLargestPartNumber)));
+}
+
+std::unique_ptr<char[]> HeapBuffer(size_t bytes) {
+  return std::unique_ptr<char[]>(new (std::nothrow) char[bytes]);
+}
+
+void ShowEndMessage(platform::Dialogs& dialogs, int32_t state) {
+  switch (state) {
+    case end_state::kCompleted:
+      (void)dialogs.MsgBox("正常に分割を終了しました", mb::kOk | mb::kInformation, "");
+      break;
+    case end_state::kFailed:
+      (void)dialogs.MsgBox("正常に終了できませんでした", mb::kOk | mb::kCritical, "");
+      break;
+    case end_state::kAborted:
+      (void)dialogs.MsgBox("分割を中断しました", mb::kOk | mb::kExclamation, "");
+      break;
+    case end_state::kOutOfMemory:
+      (void)dialogs.MsgBox("メモリが不足不足しているので中断しました", mb::kOk | mb::kCritical, "");
+      break;
+    case end_state::kDeviceError:
+      (void)dialogs.MsgBox("メディアからの読み込みが出来ないので中断しました", mb::kOk | mb::kCritical, "");
+      break;
+    default:
+      break;  // the reason was shown already
+  }
+}
+
+// One run's working values and open files.
+class Job {
+ public:
+  Job(platform::System& sys, platform::Dialogs& dialogs, const SplitJobView& view)
+      : sys_(sys), dialogs_(dialogs), view_(view) {}
+
+  // Everything from the normalising of the fields to the batch file. Gives
+  // the end state; may throw std::bad_alloc.
+  int32_t Run();
+
+  // Closes whatever is still open; errors no longer matter on this way out.
+  void CloseAll() {
+    buffer_.reset();
+    if (part_ != nullptr) (void)part_->Close();
+    part_.reset();
+    if (source_ != nullptr) (void)source_->Close();
+    source_.reset();
+  }
+
+ private:
+  int32_t Refuse(std::string_view message, int icon) {
+    (void)dialogs_.MsgBox(message, mb::kOk | icon, "");
+    return end_state::kAlreadyTold;
+  }
+  int32_t Fail(platform::ErrorCode error) { return StateForFailure(error, view_.recordError); }
+  void Normalise(ui::TextBox& box);
+  // Copies `size` bytes from `offset` of the source into a new file at
+  // `path`. Gives 0, or the end state of the failure that stopped it.
+  int32_t WritePart(const std::string& path, int64_t offset, int64_t size);
+
+  platform::System& sys_;
+  platform::Dialogs& dialogs_;
+  const SplitJobView& view_;
+  std::unique_ptr<platform::File> source_;
+  std::unique_ptr<platform::File> part_;
+  std::unique_ptr<char[]> buffer_;
+};
+
+void Job::Normalise(ui::TextBox& box) {
+  if (media::GetShortPath(sys_, box.Text()).empty()) return;  // left as typed
+  std::string longPath = media::GetLongPath(sys_, media::GetFullPath(sys_, box.Text()));
+  // A path too long for the full-path buffer comes back empty; keep what the user typed.
+  if (!longPath.empty()) box.SetText(std::move(longPath));
+}
+
+int32_t Job::Run() {
+  SplitSettings& split = view_.plan.split;
+  Normalise(view_.txtInFile);
+  Normalise(view_.txtOutPath);
+  const std::string sourcePath = media::GetShortPath(sys_, view_.txtInFile.Text());
+
+  if (sourcePath.empty()) return Refuse(kNoSource, mb::kCritical);
+  if (media::GetShortPath(sys_, view_.txtOutPath.Text()).empty()) return Refuse(kNoOutput, mb::kCritical);
+  const int32_t attributes = media::GetPathAttributes(sys_, sourcePath, 1);
+  if (attributes != platform::attr::kInvalid && (attributes & platform::attr::kDirectory) != 0) {
+    return Refuse(kIsFolder, mb::kExclamation);
+  }
+  platform::ErrorCode error = err::kNone;
+  const int64_t length = sys_.FileLengthOf(sourcePath, &error);
+  if (length < 0) return Fail(error != err::kNone ? error : err::kFileNotFound);
+  split.lngFileSize = static_cast<double>(length);
+  if (!(split.lngSpltSize >= 1)) return Refuse(kNoPartSize, mb::kExclamation);
+  if (length == 0) return Refuse(kEmptySource, mb::kExclamation);
+  if (length > kLargestSource) return Refuse(kTooLarge, mb::kExclamation);
+
+  const auto partSizeSetting = static_cast<int64_t>(split.lngSpltSize);
+  const int64_t count = GetFileCount(split.lngFileSize, split.lngSpltSize);
+  const std::string stem = OutputStem(sourcePath, view_.chkSamDir.Value() != 0, view_.txtOutPath.Text());
+  const int32_t driveType = media::GetPathDriveType(sys_, media::DrivePart(stem));
+  if (driveType != platform::drive::kRemovable && driveType != platform::drive::kFixed &&
+      driveType != platform::drive::kRamDisk) {
+    return Refuse(kNotWritable, mb::kCritical);
+  }
+
+  view_.lblSize.SetCaption(SourceSizeText(split.lngFileSize));
+  Size_Change(view_.plan, 0, 1);
+  // Sharing reads only: nobody may change or delete the source under the run.
+  source_ = sys_.Open(sourcePath, platform::Access::kRead, platform::Share::kRead,
+                      platform::Disposition::kOpenExisting, &error);
+  if (source_ == nullptr) return Fail(error != err::kNone ? error : err::kAccessDenied);
+  view_.showStatus("0 File /");
+
+  ui::TextBox& lastBox = view_.plan.txtSpltPart1;
+  if (LeadingNumber(lastBox.Text()) == split.lngFileCount)
+    lastBox.SetText(ShortestText(static_cast<double>(count)));
+  int64_t first = 1;
+  int64_t last = count;
+  if (view_.rangeMode.Checked()) {
+    last = RangeNumber(LeadingNumber(lastBox.Text()));
+    first = std::max<int64_t>(1, RangeNumber(LeadingNumber(view_.plan.txtSpltPart0.Text())));
+  }
+  int64_t offset = (first - 1) * partSizeSetting;
+
+  int64_t n = first;
+  for (; n <= last; ++n) {
+    const std::string number = PartNumberText(n);
+    const int64_t remaining = length - offset;
+    int64_t partSize = partSizeSetting;
+    if (!((n != last || static_cast<double>(last) != split.lngFileCount) && remaining >= partSizeSetting)) {
+      partSize = remaining;
+      if (partSize <= 0) break;
+    }
+
+    buffer_.reset();
+    buffer_ = view_.allocatePart ? view_.allocatePart(static_cast<size_t>(partSize))
+                                 : HeapBuffer(static_cast<size_t>(partSize));
+    if (buffer_ == nullptr) return end_state::kOutOfMemory;
+
+    uint8_t skip = 0;
+    const int32_t result = view_.prepareOutputFile(stem, number, sourcePath, partSize, &skip);
+    view_.showStatus(GroupedNumber(static_cast<double>(n)) + " File /");
+    if (result > 0) return result;
+    if (skip == 0) {
+      if (const int32_t failed = WritePart(stem + number, offset, partSize)) return failed;
+    }
+    offset += partSize;  // also past a part left out, so the next keeps its place
+  }
+
+  CloseAll();
+  view_.showStatus(GroupedNumber(static_cast<double>(n)) + " File /");
+  if (view_.plan.chkMkBat.Value() == 0) return end_state::kCompleted;
+
+  const std::string longName = TextAfterLast(view_.txtInFile.Text(), "\\");
+  const BatchRequest request{stem, longName, sourcePath, count};
+  const BatchOutcome batch = WriteRejoinBatch(sys_, request, view_.showStatus, view_.prepareOutputFile);
+  if (batch.error != err::kNone) return Fail(batch.error);
+  return batch.gateResult;
+}
+
+int32_t Job::WritePart(const std::string& path, int64_t offset, int64_t size) {
+  platform::ErrorCode error = err::kNone;
+  part_ = sys_.Open(path, platform::Access::kWrite, platform::Share::kNone,
+                    platform::Disposition::kCreateAlways, &error);
+  if (part_ == nullptr) return Fail(error != err::kNone ? error : err::kAccessDenied);
+
+  const auto bytes = static_cast<size_t>(size);
+  size_t got = 0;
+  error = source_->ReadAt(offset, buffer_.get(), bytes, &got);
+  if (error != err::kNone) return Fail(error);
+  if (got < bytes) {
+    // The source became shorter during the run: keep only bytes it really
+    // had, and fail, so no part and no batch file pretends to be whole.
+    if (got > 0) error = part_->Write(buffer_.get(), got);
+    return Fail(error != err::kNone ? error : err::kHandleEof);
+  }
+  error = part_->Write(buffer_.get(), bytes);
+  if (error != err::kNone) return Fail(error);
+  // A failed close may have lost the last bytes: the part is not finished.
+  error = part_->Close();
+  part_.reset();
+  if (error != err::kNone) return Fail(error);
+  return 0;
+}
+
+}  // namespace
+
+int32_t StateForFailure(platform::ErrorCode error,
+                        const std::function<void(platform::ErrorCode)>& recordError) {
+  if (IsMemoryError(error)) return end_state::kOutOfMemory;
+  if (IsDeviceError(error)) return end_state::kDeviceError;
+  if (error != err::kNone && recordError) recordError(error);
+  return end_state::kFailed;
+}
+
+int32_t ExecuteSplit(platform::System& sys, platform::Dialogs& dialogs, const SplitJobView& view) {
+  int32_t state = end_state::kAlreadyTold;
+  Job job(sys, dialogs, view);
+  try {
+    view.showStatus("Initializing");
+    view.setControlsEnabled(0);
+    state = job.Run();
+  } catch (const std::bad_alloc&) {
+    state = end_state::kOutOfMemory;
+  } catch (...) {
+    state = end_state::kFailed;  // no number to record
+  }
+  job.CloseAll();
+  // However the run went, the user is told and gets the window back.
+  try {
+    view.showStatus("Splitting Completed");
+    ShowEndMessage(dialogs, state);
+  } catch (...) {
+  }
+  try {
+    view.showStatus("");
+  } catch (...) {
+  }
+  try {
+    view.setControlsEnabled(-1);
+  } catch (...) {
+  }
+  return state;
+}
+
+}  // namespace qn::engine

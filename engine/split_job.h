@@ -1,0 +1,60 @@
+// The split job: from the checks of the window's fields to the end message,
+// through every part file and the rejoin batch file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include "engine/batch.h"
+#include "engine/plan.h"
+#include "platform/dialogs.h"
+#include "platform/system.h"
+#include "platform/ui/controls.h"
+
+namespace qn::engine {
+
+// How a run ended; selects its end message.
+namespace end_state {
+inline constexpr int32_t kCompleted = 0;      // "正常に分割を終了しました", information
+inline constexpr int32_t kFailed = 1;         // "正常に終了できませんでした", critical
+inline constexpr int32_t kAborted = 2;        // "分割を中断しました", warning
+inline constexpr int32_t kOutOfMemory = 4;    // critical
+inline constexpr int32_t kDeviceError = 5;    // critical
+inline constexpr int32_t kAlreadyTold = 999;  // a check or the gate has shown its own message
+}  // namespace end_state
+
+// A buffer for one whole part of `bytes`, or nullptr when memory is short.
+using PartAllocator = std::function<std::unique_ptr<char[]>(size_t bytes)>;
+
+// The main window as the split job sees it: what it reads and writes, and the
+// window's operations it calls.
+struct SplitJobView {
+  PlanView plan;  // the split settings, chkMkBat and the range boxes
+  ui::TextBox& txtInFile;
+  ui::TextBox& txtOutPath;
+  ui::CheckBox& chkSamDir;
+  const ui::MenuItem& rangeMode;  // mnuSettings(3)
+  ui::Label& lblSize;
+  std::function<void(std::string_view text)> showStatus;
+  std::function<void(int16_t flag)> setControlsEnabled;
+  OutputGate prepareOutputFile;
+  std::function<void(platform::ErrorCode)> recordError;  // empty: nothing to record
+  PartAllocator allocatePart;                            // empty: the heap
+};
+
+// The end state a platform failure gives: 4 for memory, 5 for a device error,
+// else 1 after recording the number.
+int32_t StateForFailure(platform::ErrorCode error,
+                        const std::function<void(platform::ErrorCode)>& recordError);
+
+// Runs one split as the split button asks for it: locks the window, checks
+// the fields, writes each part (or the chosen range) after the gate cleared
+// it, then the batch file when asked, and tells the user how it ended in one
+// message box. Every file is closed, the status line cleared and the window
+// unlocked however it ends; nothing escapes. Gives the end state.
+int32_t ExecuteSplit(platform::System& sys, platform::Dialogs& dialogs, const SplitJobView& view);
+
+}  // namespace qn::engine

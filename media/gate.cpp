@@ -1,0 +1,199 @@
+#include "media/gate.h"
+
+#include "media/drives.h"
+#include "media/paths.h"
+
+namespace qn::media {
+namespace {
+
+namespace mb = platform::mb;
+namespace answer = platform::answer;
+
+constexpr std::string_view kNextDisk = "次のディスクを入れて下さい";
+constexpr std::string_view kInsertDisk = "ディスクを装着して下さい";
+constexpr std::string_view kCannotWrite = "ディスクに書き込みが出来ません";
+constexpr std::string_view kAbortQuestion = "分割を中断しますか？";
+constexpr std::string_view kNoRoom = "容量が足りません。続行しますか？";
+constexpr std::string_view kOverwriteQuestion = "を上書きしますか？";
+constexpr std::string_view kIsSourceMessage = "ファイルを上書きするのは無理でした";
+constexpr std::string_view kCannotOverwrite = "を上書きできません\r再試行しますか？";
+constexpr std::string_view kNoOutputFolder = "出力先が見つかりません";
+constexpr std::string_view kBatchName = "bat";
+
+constexpr int kStyleNextDisk = mb::kOkCancel | mb::kInformation;        // 65
+constexpr int kStyleInsertDisk = mb::kOkCancel | mb::kExclamation;      // 49
+constexpr int kStyleCannotWrite = mb::kRetryCancel | mb::kExclamation;  // 53
+constexpr int kStyleAbort = mb::kYesNo | mb::kQuestion;                 // 36
+constexpr int kStyleNoRoom = mb::kYesNo | mb::kCritical;                // 20
+constexpr int kStyleOverwrite = mb::kYesNoCancel | mb::kQuestion;       // 35
+constexpr int kStyleIsSource = mb::kOk | mb::kCritical;                 // 16
+constexpr int kStyleNoFolder = mb::kRetryCancel | mb::kCritical;        // 21
+
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// Decodes the UTF-8 character at `text[*at]` and advances past it; a broken
+// byte stands for itself.
+char32_t NextChar(std::string_view text, size_t* at) {
+  const auto lead = static_cast<unsigned char>(text[*at]);
+  size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  if (*at + length > text.size()) length = 1;
+  for (size_t i = 1; i < length; ++i) {
+    if (!IsContinuation(static_cast<unsigned char>(text[*at + i]))) length = 1;
+  }
+  char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+  for (size_t i = 1; i < length; ++i) c = (c << 6) | (static_cast<unsigned char>(text[*at + i]) & 0x3F);
+  *at += length;
+  return c;
+}
+
+// The upper-case partner of a character in the scripts a file name commonly
+// uses, as the file system's case table pairs them.
+char32_t UpperCase(char32_t c) {
+  if (c >= U'a' && c <= U'z') return c - 0x20;
+  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;  // Latin-1
+  if ((c >= 0x100 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) return c & ~char32_t{1};
+  if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) != 0 ? c : c - 1;
+  if (c == 0x3C2) return 0x3A3;                     // final sigma
+  if (c >= 0x3B1 && c <= 0x3C9) return c - 0x20;    // Greek
+  if (c >= 0x430 && c <= 0x44F) return c - 0x20;    // Cyrillic
+  if (c >= 0x450 && c <= 0x45F) return c - 0x50;    // Cyrillic with marks
+  if (c >= 0xFF41 && c <= 0xFF5A) return c - 0x20;  // full-width Latin
+  return c;
+}
+
+std::u32string FoldedCase(std::string_view text) {
+  std::u32string folded;
+  for (size_t at = 0; at < text.size();) folded.push_back(UpperCase(NextChar(text, &at)));
+  return folded;
+}
+
+std::string Root(std::string_view drive) { return std::string(drive) + "\\"; }
+
+// Bytes the file at `path` can have on the disk in `drive`: what the disk
+// still offers the user plus what an existing file there would give back
+// when it is replaced. 0 when there is no disk to ask.
+double RoomOnDisk(platform::System& sys, std::string_view drive, std::string_view path) {
+  double total = 0;
+  double free = 0;
+  double available = 0;
+  if (QueryDiskSpace(sys, drive, &total, &free, &available) == 0) return 0;
+  double room = available;
+  const int32_t attributes = GetPathAttributes(sys, path, 1);
+  if (attributes != platform::attr::kInvalid && (attributes & platform::attr::kDirectory) == 0) {
+    platform::ErrorCode error = platform::err::kNone;
+    const int64_t length = sys.FileLengthOf(path, &error);
+    if (error == platform::err::kNone && length > 0) room += static_cast<double>(length);
+  }
+  return room;
+}
+
+}  // namespace
+
+std::string DrivePart(std::string_view path) {
+  size_t end = 0;
+  for (int taken = 0; end < path.size() && taken < 2; ++taken) {
+    ++end;
+    while (end < path.size() && IsContinuation(static_cast<unsigned char>(path[end]))) ++end;
+  }
+  return std::string(path.substr(0, end));
+}
+
+bool NamesSameFile(platform::System& sys, std::string_view path, std::string_view other) {
+  // Windows names files without regard to letter case: an exact text
+  // comparison would let a differently spelled source be deleted.
+  const std::string shortPath = GetShortPath(sys, path);
+  if (!shortPath.empty() && FoldedCase(shortPath) == FoldedCase(other)) return true;
+  return sys.SameFile(path, other);
+}
+
+int32_t PrepareOutputFile(platform::System& sys, platform::Dialogs& dialogs, const GateInputs& inputs,
+                          std::string_view stem, std::string_view name, std::string_view protectedPath,
+                          int64_t requiredBytes, uint8_t* skip) {
+  const std::string drive = DrivePart(stem);
+  const std::string path = std::string(stem) + std::string(name);
+  const auto required = static_cast<double>(requiredBytes);
+  *skip = 0;
+
+  for (;;) {
+    // Drive: a removable disk must be there, writable and roomy enough.
+    if (GetPathDriveType(sys, drive) == platform::drive::kRemovable) {
+      std::string_view body;
+      int style = 0;
+      // The room left on the disk in the drive, not the disk's size: a
+      // part that fits a fresh disk would otherwise overfill a used one.
+      if (required > RoomOnDisk(sys, drive, path)) {
+        body = kNextDisk;
+        style = kStyleNextDisk;
+      } else if (GetPathAttributes(sys, Root(drive), 0) == platform::attr::kInvalid) {
+        body = kInsertDisk;
+        style = kStyleInsertDisk;
+      } else if (TestVolumeWritable(sys, drive) != 1) {
+        body = kCannotWrite;
+        style = kStyleCannotWrite;
+      }
+      if (!body.empty()) {
+        const int answer = dialogs.MsgBox("ドライブ " + drive + " に" + std::string(body), style, "");
+        if (answer == answer::kOk || answer == answer::kRetry) continue;
+        // A failed box counts as Yes: asking again for ever would hang the window.
+        if (dialogs.MsgBox(kAbortQuestion, kStyleAbort, "") == answer::kNo) continue;
+        return gate::kAborted;
+      }
+    } else if (required > GetDriveCapacity(sys, drive)) {
+      if (dialogs.MsgBox(kNoRoom, kStyleNoRoom, "") == answer::kYes) continue;
+      return gate::kAborted;
+    }
+
+    bool refused = false;
+    if (*skip == 0 && !GetShortPath(sys, path).empty()) {
+      // An output file exists already.
+      if (inputs.byteHmny == policy::kAsk) {
+        const int answer = dialogs.MsgBox(path + std::string(kOverwriteQuestion), kStyleOverwrite, "");
+        if (answer == answer::kNo) {
+          *skip = 1;
+          continue;
+        }
+        if (answer != answer::kYes) return gate::kAborted;
+      } else if (inputs.byteHmny == policy::kSkip) {
+        *skip = 1;
+        continue;
+      }
+      if (NamesSameFile(sys, path, protectedPath)) {
+        (void)dialogs.MsgBox(kIsSourceMessage, kStyleIsSource, "");
+        return gate::kIsSource;
+      }
+      if (GetPathAttributes(sys, path, 1) == platform::attr::kDirectory ||
+          GetPathAttributes(sys, Root(drive), 0) == platform::attr::kInvalid) {
+        refused = true;
+      } else {
+        const platform::ErrorCode error = sys.RemoveFile(path);
+        if (error == platform::err::kNone) continue;
+        // A read-only file, or a folder with more than the folder bit.
+        if (error != platform::err::kAccessDenied) {
+          if (inputs.recordError) inputs.recordError(error);
+          return gate::kFailed;
+        }
+        refused = true;
+      }
+    }
+
+    if (!refused) {
+      // The folder named in the window must still be there; the batch file
+      // follows the parts wherever they went.
+      if (name != kBatchName && GetShortPath(sys, inputs.outputFolder).empty()) {
+        if (dialogs.MsgBox(kNoOutputFolder, kStyleNoFolder, "") == answer::kRetry) continue;
+        return gate::kFailed;
+      }
+      return gate::kGo;
+    }
+
+    const int answer = dialogs.MsgBox(path + std::string(kCannotOverwrite), kStyleOverwrite, "");
+    if (answer == answer::kYes) continue;
+    if (answer == answer::kNo) {
+      *skip = 1;
+      continue;
+    }
+    return gate::kFailed;
+  }
+}
+
+}  // namespace qn::media

@@ -1,0 +1,449 @@
+// The split job driven through the main window: the parts it writes and
+// what the user is told, first where a byte could be lost or changed.
+#include "engine/split_job.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/numbers.h"
+#include "engine/part_names.h"
+#include "engine_split_fixture.h"
+
+namespace qn::engine::testing {
+namespace {
+
+namespace err = platform::err;
+namespace drive = platform::drive;
+using platform::sim::BoxRecord;
+using platform::sim::DriveSpec;
+using platform::sim::Op;
+
+constexpr int kInformation = 64;
+constexpr int kCritical = 16;
+constexpr int kWarning = 48;
+
+using SplitJobTest = SplitFixture;
+
+// Puts text into a range box past its own handling, as no user could: the
+// job must cope with whatever the boxes hold.
+void SetRaw(ui::TextBox& box, const char* text) {
+  auto handler = std::move(box.onChange);
+  box.SetText(text);
+  box.onChange = std::move(handler);
+}
+
+// ---- the bytes ---------------------------------------------------------------
+
+TEST_F(SplitJobTest, PartsHoldTheSourceInOrderAndNothingElse) {
+  struct Case {
+    const char* what;
+    const char* source;
+    size_t length;
+    int64_t partSize;
+    bool sameFolder;
+    std::vector<std::string> parts;  // paths, in order
+  } cases[] = {
+      {"an exact multiple: no empty extra part",
+       "C:\\DATA\\REPORT.TXT",
+       12,
+       4,
+       false,
+       {"D:\\OUT\\REPORT.001", "D:\\OUT\\REPORT.002", "D:\\OUT\\REPORT.003"}},
+      {"one byte more: a 1-byte last part",
+       "C:\\DATA\\DISK.IMG",
+       1457665,
+       1457664,
+       false,
+       {"D:\\OUT\\DISK.001", "D:\\OUT\\DISK.002"}},
+      {"a part larger than the source", "C:\\DATA\\SMALL.BIN", 5, 100, false, {"D:\\OUT\\SMALL.001"}},
+      {"no extension", "C:\\DATA\\DATA", 3, 2, false, {"D:\\OUT\\DATA.001", "D:\\OUT\\DATA.002"}},
+      {"a long name gives the short one",
+       "C:\\DATA\\Annual Report.xls",
+       7,
+       5,
+       false,
+       {"D:\\OUT\\ANNUAL~1.001", "D:\\OUT\\ANNUAL~1.002"}},
+      {"same folder, a dot in the folder's name",
+       "C:\\V1.2\\DATA",
+       4,
+       3,
+       true,
+       {"C:\\V1.2\\DATA.001", "C:\\V1.2\\DATA.002"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Source(c.source, c.length, static_cast<double>(c.partSize));
+    frm.chkSamDir.SetValue(c.sameFolder ? 1 : 0);
+    Split(kDone, kInformation);
+    std::string joined;
+    for (size_t i = 0; i < c.parts.size(); ++i) {
+      EXPECT_EQ(Slice(static_cast<int64_t>(i) + 1, c.partSize), sim.ReadFile(c.parts[i]))
+          << c.parts[i] << " does not hold its piece of the source";
+      joined += sim.ReadFile(c.parts[i]);
+    }
+    EXPECT_EQ(sourceBytes, joined) << "the parts do not join to the source";
+    const std::string next = c.parts.back().substr(0, c.parts.back().size() - 3) +
+                             PartNumberText(static_cast<int64_t>(c.parts.size()) + 1);
+    EXPECT_FALSE(sim.Exists(next)) << "an extra part was written";
+    EXPECT_EQ(SourceSizeText(static_cast<double>(c.length)), frm.lblSize.Caption())
+        << "the size shown is stale";
+  }
+  EXPECT_TRUE(recorded.empty()) << "a clean run recorded a failure";
+}
+
+TEST_F(SplitJobTest, EachPartIsOneReadAndOneWrite) {
+  Source("C:\\DATA\\REPORT.TXT", 10, 4);
+  std::vector<size_t> reads;
+  sim.beforeRead = [&](std::string_view, int64_t, size_t size) { reads.push_back(size); };
+  Split(kDone, kInformation);
+  EXPECT_EQ((std::vector<size_t>{4, 4, 2}), reads) << "a part was read in pieces or at the wrong size";
+}
+
+TEST_F(SplitJobTest, RangesWriteOnlyTheirPartsAtTheirPlaces) {
+  struct Case {
+    const char* what;
+    const char* first;
+    const char* last;
+    std::vector<int64_t> written;
+  } cases[] = {
+      {"3 to 5 of 10", "3", "5", {3, 4, 5}},
+      {"up to the count: the short last part", "9", "10", {9, 10}},
+      {"first above last: nothing", "6", "5", {}},
+  };
+  // 38 bytes in parts of 4: ten parts, the last one 2 bytes.
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(sim.HostPath("D:\\OUT"));
+    sim.ForgetCaches();
+    sim.MakeFolders("D:\\OUT");
+    Source("C:\\DATA\\REPORT.TXT", 38, 4);
+    if (!frm.mnuSettings[3].Checked()) frm.mnuSettings[3].UserClick();
+    SetRaw(frm.txtSpltPart[1], c.last);
+    SetRaw(frm.txtSpltPart[0], c.first);
+    Split(kDone, kInformation);
+    for (int64_t n = 1; n <= 11; ++n) {
+      const std::string path = "D:\\OUT\\REPORT." + PartNumberText(n);
+      const bool wanted = std::find(c.written.begin(), c.written.end(), n) != c.written.end();
+      EXPECT_EQ(wanted, sim.Exists(path)) << path << (wanted ? " is missing" : " is outside the range");
+      if (wanted) {
+        EXPECT_EQ(Slice(n, 4), sim.ReadFile(path)) << path << " holds the wrong bytes";
+      }
+    }
+  }
+}
+
+TEST_F(SplitJobTest, ARangeBeyondTheCountStopsAtTheRealLastPart) {
+  Source("C:\\DATA\\REPORT.TXT", 10, 4);
+  frm.mnuSettings[3].UserClick();
+  SetRaw(frm.txtSpltPart[1], "9");
+  SetRaw(frm.txtSpltPart[0], "2");
+  Split(kDone, kInformation);
+  EXPECT_EQ(Slice(2, 4), sim.ReadFile("D:\\OUT\\REPORT.002")) << "part 2 holds the wrong bytes";
+  EXPECT_EQ(Slice(3, 4), sim.ReadFile("D:\\OUT\\REPORT.003")) << "the short last part holds the wrong bytes";
+  EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.004")) << "a part past the end of the file was written";
+}
+
+TEST_F(SplitJobTest, ASkippedPartKeepsTheFollowingPartsInPlace) {
+  Source("C:\\DATA\\REPORT.TXT", 12, 4);
+  sim.WriteFile("D:\\OUT\\REPORT.002", "mine");
+  Policy(1);
+  Split(kDone, kInformation);
+  EXPECT_EQ("mine", sim.ReadFile("D:\\OUT\\REPORT.002")) << "the skip policy overwrote an existing part";
+  EXPECT_EQ(Slice(3, 4), sim.ReadFile("D:\\OUT\\REPORT.003")) << "the part after a skipped one moved";
+}
+
+TEST_F(SplitJobTest, PartOneThousandHasFourDigits) {
+  Source("C:\\DATA\\REPORT.TXT", 1001, 1);
+  Split(kDone, kInformation);
+  EXPECT_EQ(sourceBytes.substr(998, 1), sim.ReadFile("D:\\OUT\\REPORT.999")) << "part 999 is wrong";
+  EXPECT_EQ(sourceBytes.substr(999, 1), sim.ReadFile("D:\\OUT\\REPORT.1000")) << "part 1000 is misnamed";
+  EXPECT_EQ(sourceBytes.substr(1000, 1), sim.ReadFile("D:\\OUT\\REPORT.1001")) << "part 1001 is misnamed";
+}
+
+TEST_F(SplitJobTest, TheLargestSourceIsSplitAndOneByteMoreIsRefused) {
+  sim.MakeSparseFile("C:\\DATA\\HUGE.BIN", 2147483647);
+  sourcePath.clear();
+  Choose("C:\\DATA\\HUGE.BIN", "D:\\OUT", 1457664);
+  frm.split.lngFileSize = 2147483647;
+  frm.mnuSettings[3].UserClick();
+  frm.Size_Change(0, 1);
+  ASSERT_EQ(1474, frm.split.lngFileCount);
+  frm.txtSpltPart[0].SetText("1474");  // only the last part: 2147483647 - 1473 * 1457664 bytes
+  Split(kDone, kInformation);
+  EXPECT_EQ(std::string(2147483647 - 1473 * 1457664LL, '\0'), sim.ReadFile("D:\\OUT\\HUGE.1474"))
+      << "the last part of the largest source has the wrong size";
+
+  sim.MakeSparseFile("C:\\DATA\\HUGER.BIN", 2147483648LL);
+  Choose("C:\\DATA\\HUGER.BIN", "D:\\OUT", 1457664);
+  Split("ファイルのサイズが２ＧＢ以上なので分割ができません", kWarning);
+  EXPECT_FALSE(sim.Exists("D:\\OUT\\HUGER.001")) << "a refused source was split";
+}
+
+// ---- failures ------------------------------------------------------------------
+
+TEST_F(SplitJobTest, AFullDiskFailsAndKeepsTheEarlierParts) {
+  sim.AddDrive('E', DriveSpec{.totalBytes = 3 * 1024});  // room for three parts
+  sim.MakeFolders("E:\\OUT");
+  Source("C:\\DATA\\REPORT.TXT", 4000, 1024, "E:\\OUT");
+  frm.chkMkBat.SetValue(1);
+  Split(kFailed, kCritical);
+  EXPECT_EQ(Slice(1, 1024), sim.ReadFile("E:\\OUT\\REPORT.001")) << "an earlier part was damaged";
+  EXPECT_EQ(Slice(2, 1024), sim.ReadFile("E:\\OUT\\REPORT.002")) << "an earlier part was damaged";
+  EXPECT_EQ(Slice(3, 1024), sim.ReadFile("E:\\OUT\\REPORT.003")) << "an earlier part was damaged";
+  EXPECT_FALSE(sim.Exists("E:\\OUT\\REPORT.bat")) << "a batch file was written for an incomplete split";
+  EXPECT_EQ(std::vector<platform::ErrorCode>{err::kDiskFull}, recorded)
+      << "LastErrorNumber does not say disk full";
+}
+
+TEST_F(SplitJobTest, ASourceThatShrinksIsNeverPaddedOut) {
+  Source("C:\\DATA\\REPORT.TXT", 12, 4);
+  frm.chkMkBat.SetValue(1);
+  const std::string host = sim.HostPath(sourcePath);
+  sim.beforeRead = [&](std::string_view, int64_t offset, size_t) {
+    if (offset == 8) std::filesystem::resize_file(host, 10);
+  };
+  dialogs.Expect(kFailed, kCritical, "", answer::kOk);
+  frm.btnSpltExec.UserClick();
+  EXPECT_EQ(sourceBytes.substr(8, 2), sim.ReadFile("D:\\OUT\\REPORT.003"))
+      << "the last part holds bytes the source never had";
+  EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.bat")) << "a batch file claims the split is whole";
+  EXPECT_EQ(std::vector<platform::ErrorCode>{err::kHandleEof}, recorded)
+      << "the failure's number is not recorded";
+  sourceBytes.resize(10);
+  AfterAnyRun();
+}
+
+TEST_F(SplitJobTest, FailuresEndByTheirKind) {
+  struct Case {
+    const char* what;
+    Op op;
+    platform::ErrorCode error;
+    const char* message;
+    bool recordedNumber;
+  } cases[] = {
+      {"a bad sector on reading", Op::kRead, err::kCrc, kDeviceError, false},
+      {"a write fault", Op::kWrite, err::kWriteFault, kDeviceError, false},
+      {"memory refused by the system", Op::kRead, err::kNotEnoughMemory, kNoMemory, false},
+      {"a failed close", Op::kClose, err::kAccessDenied, kFailed, true},
+      {"a part that cannot be created", Op::kOpen, err::kAccessDenied, kFailed, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    recorded.clear();
+    Source("C:\\DATA\\REPORT.TXT", 12, 4);
+    frm.chkMkBat.SetValue(1);
+    int reads = 0;
+    // The second part fails, so the first shows that earlier work survives.
+    sim.fault = [&](Op op, std::string_view path) {
+      if (op != c.op) return err::kNone;
+      const bool second = op == Op::kRead ? ++reads == 2 : path.find("REPORT.002") != std::string_view::npos;
+      return second ? c.error : err::kNone;
+    };
+    Split(c.message, kCritical);
+    sim.fault = nullptr;
+    EXPECT_EQ(Slice(1, 4), sim.ReadFile("D:\\OUT\\REPORT.001")) << "the part before the failure was damaged";
+    EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.003")) << "the split went on after a failure";
+    EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.bat")) << "a batch file was written after a failure";
+    EXPECT_EQ(
+        c.recordedNumber ? std::vector<platform::ErrorCode>{c.error} : std::vector<platform::ErrorCode>{},
+        recorded)
+        << "LastErrorNumber is wrong";
+  }
+}
+
+TEST_F(SplitJobTest, APartBufferThatCannotBeHadEndsForLackOfMemory) {
+  Source("C:\\DATA\\REPORT.TXT", 12, 4);
+  int allocations = 0;
+  frm.allocatePart = [&](size_t bytes) -> std::unique_ptr<char[]> {
+    EXPECT_EQ(4u, bytes) << "the buffer is not the part's own size";
+    if (++allocations == 2) return nullptr;
+    return std::make_unique<char[]>(bytes);
+  };
+  Split(kNoMemory, kCritical);
+  EXPECT_EQ(Slice(1, 4), sim.ReadFile("D:\\OUT\\REPORT.001")) << "the part before the failure was damaged";
+  EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.002")) << "a part was written without its buffer";
+  EXPECT_TRUE(recorded.empty()) << "a lack of memory was recorded as another failure";
+}
+
+TEST_F(SplitJobTest, TheSourceIsNeverOverwritten) {
+  struct Case {
+    const char* what;
+    const char* source;
+    const char* output;
+    bool sameFolder;
+    bool batch;
+  } cases[] = {
+      {"a part named like the source", "D:\\OUT\\DATA.001", "D:\\OUT", false, false},
+      {"the same, folder typed in other letter case", "D:\\OUT\\DATA.001", "d:\\out", false, false},
+      {"a batch file named like the source", "C:\\DATA\\JOIN.bat", "C:\\DATA", true, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Source(c.source, 10, 4, c.output);
+    frm.chkSamDir.SetValue(c.sameFolder ? 1 : 0);
+    frm.chkMkBat.SetValue(c.batch ? 1 : 0);
+    dialogs.Expect("ファイルを上書きするのは無理でした", kCritical, "", answer::kOk);
+    frm.btnSpltExec.UserClick();
+    EXPECT_EQ(0u, dialogs.Pending()) << "the user was not told the source cannot be overwritten";
+    EXPECT_EQ(1u, dialogs.boxes.size()) << "a further end message followed";
+    dialogs.boxes.clear();
+    AfterAnyRun();
+  }
+}
+
+TEST_F(SplitJobTest, TheSourceCannotBeChangedWhileItIsSplit) {
+  Source("C:\\DATA\\REPORT.TXT", 12, 4);
+  sim.beforeRead = [&](std::string_view, int64_t, size_t) {
+    platform::ErrorCode error = err::kNone;
+    EXPECT_EQ(nullptr, sim.Open(sourcePath, platform::Access::kWrite, platform::Share::kReadWrite,
+                                platform::Disposition::kOpenExisting, &error))
+        << "another program could change the source during the split";
+    EXPECT_NE(err::kNone, sim.RemoveFile(sourcePath)) << "another program could delete the source";
+  };
+  Split(kDone, kInformation);
+}
+
+// ---- checks ------------------------------------------------------------------
+
+TEST_F(SplitJobTest, ChecksComeInOrderAndTouchNoFile) {
+  sim.MakeFolders("C:\\DATA\\FOLDER");
+  sim.WriteFile("C:\\DATA\\EMPTY.TXT", "");
+  sim.WriteFile("C:\\DATA\\REPORT.TXT", "0123456789");
+  sim.AddDrive('R', DriveSpec{.type = drive::kCdRom});
+  sim.MakeFolders("R:\\DISC");
+  sim.AddShare("\\\\server\\share");
+  struct Case {
+    const char* what;
+    const char* source;
+    const char* output;
+    double partSize;
+    const char* message;
+    int style;
+  } cases[] = {
+      {"no source and no folder: the source first", "", "D:\\NONE", 4, "分割するファイルがありません",
+       kCritical},
+      {"a missing source", "C:\\DATA\\NONE.TXT", "D:\\OUT", 4, "分割するファイルがありません", kCritical},
+      {"a missing output folder", "C:\\DATA\\REPORT.TXT", "D:\\NONE", 4, "出力先が見つかりません", kCritical},
+      {"a folder as source", "C:\\DATA\\FOLDER", "D:\\OUT", 4, "ディレクトリは分割できません", kWarning},
+      {"no part size, before the empty source", "C:\\DATA\\EMPTY.TXT", "D:\\OUT", 0,
+       "分割サイズを0バイトより大きくして下さい", kWarning},
+      {"an empty source", "C:\\DATA\\EMPTY.TXT", "D:\\OUT", 4,
+       "ファイルのサイズが0バイトなので分割を行いません", kWarning},
+      {"a CD-ROM drive", "C:\\DATA\\REPORT.TXT", "R:\\DISC", 4, "書き込み出来ないディスクです", kCritical},
+      {"a network folder", "C:\\DATA\\REPORT.TXT", "\\\\server\\share", 4, "書き込み出来ないディスクです",
+       kCritical},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Choose(c.source, c.output, c.partSize);
+    sim.opens.clear();
+    std::vector<std::string> status;
+    dialogs.onBox = [&](const BoxRecord&) { status.push_back(frm.lblComplt.Caption()); };
+    Split(c.message, c.style);
+    EXPECT_TRUE(sim.opens.empty()) << "a refused split opened or created a file";
+    EXPECT_EQ(std::vector<std::string>{"Initializing"}, status)
+        << "a refusal is shown while the status line says something else";
+    dialogs.boxes.clear();
+  }
+}
+
+TEST_F(SplitJobTest, TypedPathsAreNormalisedFirst) {
+  sim.SetCurrentFolder("C:\\DATA");
+  Source("C:\\DATA\\Annual Report.xls", 6, 4);
+  Choose("annual~1.xls", "D:\\out\\..\\OUT", 4);
+  Split(kDone, kInformation);
+  EXPECT_EQ("C:\\DATA\\Annual Report.xls", frm.txtInFile.Text())
+      << "the source field is not shown in long form";
+  EXPECT_EQ("D:\\OUT", frm.txtOutPath.Text()) << "the output field is not shown in full form";
+  EXPECT_TRUE(sim.Exists("D:\\OUT\\ANNUAL~1.002")) << "the parts went elsewhere";
+}
+
+// ---- status line and lock ------------------------------------------------------
+
+// Records every status text and whether it was painted before the call returned.
+class StatusPeer : public ui::Peer {
+ public:
+  explicit StatusPeer(ui::Label& label) : label_(label) {}
+  void Sync(ui::Prop what) override {
+    if (what == ui::Prop::kRepaint) painted.push_back(label_.Caption());
+  }
+  std::vector<std::string> painted;
+
+ private:
+  ui::Label& label_;
+};
+
+TEST_F(SplitJobTest, TheStatusLineFollowsTheRunAndIsPaintedAtOnce) {
+  Source("C:\\DATA\\REPORT.TXT", 10, 4);
+  frm.chkMkBat.SetValue(1);
+  StatusPeer peer(frm.lblComplt);
+  frm.lblComplt.peer = &peer;
+  Split(kDone, kInformation);
+  frm.lblComplt.peer = nullptr;
+  EXPECT_EQ(
+      (std::vector<std::string>{"Initializing", "0 File /", "1 File /", "2 File /", "3 File /", "4 File /",
+                                "Making Batch File", "Writing Batch File", "Splitting Completed", ""}),
+      peer.painted)
+      << "the status line shows the wrong progress, or shows it too late";
+}
+
+TEST_F(SplitJobTest, TheWindowIsLockedDuringTheRunAndFullyUnlockedAfter) {
+  const std::vector<ui::Control*> lockSet = {
+      &frm.txtInFile,      &frm.txtOutPath,     &frm.btnSpltExec,    &frm.chkMkBat,
+      &frm.chkSamDir,      &frm.frameHmny,      &frm.optHmny[0],     &frm.optHmny[1],
+      &frm.optHmny[2],     &frm.frameSpltSize,  &frm.optSpltSize[0], &frm.optSpltSize[1],
+      &frm.optSpltSize[2], &frm.optSpltSize[3], &frm.lblInSelect,    &frm.lblOutSelect};
+  for (bool rangeMode : {false, true}) {
+    SCOPED_TRACE(rangeMode ? "range mode" : "whole file");
+    Source("C:\\DATA\\REPORT.TXT", 10, 4, "C:\\DATA");
+    frm.chkSamDir.SetValue(1);  // disables the output field and its label
+    // Range mode on, or off as the window leaves it: with the range boxes disabled.
+    frm.mnuSettings[3].UserClick();
+    if (rangeMode != frm.mnuSettings[3].Checked()) frm.mnuSettings[3].UserClick();
+    sim.WriteFile("C:\\DATA\\REPORT.001", "old");
+    Policy(2);
+    dialogs.onBox = [&](const BoxRecord&) {
+      for (ui::Control* control : lockSet)
+        EXPECT_FALSE(control->Enabled()) << control->name() << " is usable";
+      for (ui::MenuItem* menu : {&frm.mnuFile, &frm.mnuSet, &frm.mnuHelp}) {
+        EXPECT_FALSE(menu->Enabled()) << menu->name() << " is usable during the split";
+      }
+      EXPECT_FALSE(frm.txtSpltPart[0].Enabled()) << "the range can be changed during the split";
+      EXPECT_FALSE(frm.form.CloseEnabled()) << "the window can be closed during the split";
+    };
+    dialogs.Expect("C:\\DATA\\REPORT.001を上書きしますか？", 35, "", answer::kCancel);
+    Split(kAborted, kWarning);
+    dialogs.onBox = nullptr;
+    EXPECT_EQ("old", sim.ReadFile("C:\\DATA\\REPORT.001")) << "an aborted part was overwritten";
+    for (ui::Control* control : lockSet)
+      EXPECT_TRUE(control->Enabled()) << control->name() << " stays locked";
+    EXPECT_EQ(rangeMode, frm.txtSpltPart[0].Enabled()) << "the range boxes do not follow range mode";
+    EXPECT_EQ(rangeMode, frm.txtSpltPart[1].Enabled()) << "the range boxes do not follow range mode";
+    frm.chkSamDir.SetValue(0);
+  }
+}
+
+TEST(SplitFailureKinds, PlatformErrorsAreSortedForTheEndMessage) {
+  std::vector<platform::ErrorCode> recorded;
+  auto record = [&](platform::ErrorCode e) { recorded.push_back(e); };
+  for (platform::ErrorCode e : {err::kNotEnoughMemory, err::kOutOfMemory}) {
+    EXPECT_EQ(end_state::kOutOfMemory, StateForFailure(e, record)) << e << " is not a lack of memory";
+  }
+  for (platform::ErrorCode e : {err::kCrc, err::kSeek, err::kSectorNotFound, err::kWriteFault,
+                                err::kReadFault, err::kGenFailure, err::kIoDevice, err::kNotReady}) {
+    EXPECT_EQ(end_state::kDeviceError, StateForFailure(e, record)) << e << " is not a device error";
+  }
+  EXPECT_TRUE(recorded.empty()) << "a failure with its own message was recorded";
+  EXPECT_EQ(end_state::kFailed, StateForFailure(err::kDiskFull, record))
+      << "a full disk is not a plain failure";
+  EXPECT_EQ(end_state::kFailed, StateForFailure(err::kAccessDenied, {})) << "no recorder must not matter";
+  EXPECT_EQ(std::vector<platform::ErrorCode>{err::kDiskFull}, recorded)
+      << "the failure's number is not recorded";
+}
+
+}  // namespace
+}  // namespace qn::engine::testing
