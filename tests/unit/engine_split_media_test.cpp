@@ -1,0 +1,106 @@
+// The split onto floppy disks: the prompts between parts, disk swaps, and
+// parts gathered from several disks that must join to the source.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "engine_split_fixture.h"
+
+namespace qn::engine::testing {
+namespace {
+
+namespace drive = platform::drive;
+namespace err = platform::err;
+using platform::sim::BoxRecord;
+using platform::sim::DriveSpec;
+using platform::sim::Op;
+
+constexpr int64_t kFloppy = 1457664;
+
+std::string HostFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class FloppySplitTest : public SplitFixture {
+ protected:
+  DriveSpec* floppy = nullptr;
+  void SetUp() override {
+    SplitFixture::SetUp();
+    floppy =
+        &sim.AddDrive('A', DriveSpec{.type = drive::kRemovable, .totalBytes = kFloppy, .label = "BACKUP"});
+  }
+  // Does `change` to the disk in the drive as part `name` is closed.
+  void AfterClosing(const std::string& name, std::function<void()> change) {
+    sim.fault = [this, name, change](Op op, std::string_view path) {
+      if (op == Op::kClose && path.ends_with(name)) change();
+      return err::kNone;
+    };
+  }
+};
+
+TEST_F(FloppySplitTest, FourMegabytesSpanThreeFloppiesAndJoinAgain) {
+  Source("C:\\DATA\\BIG.BIN", 4 * 1024 * 1024, static_cast<double>(kFloppy), "A:\\");
+  frm.chkMkBat.SetValue(1);
+  std::vector<std::string> disks = {floppy->hostFolder};
+  dialogs.onBox = [&](const BoxRecord& box) {
+    if (box.style == 65) disks.push_back(sim.SwapDisk('A', "DISK" + std::to_string(disks.size() + 1)));
+  };
+  dialogs.Expect("ドライブ A: に次のディスクを入れて下さい", 65, "", answer::kOk);
+  dialogs.Expect("ドライブ A: に次のディスクを入れて下さい", 65, "", answer::kOk);
+  Split(kDone, 64);
+  ASSERT_EQ(3u, disks.size()) << "the parts were not spread over three disks";
+
+  // Gather what is on the disks and join it as the batch file says.
+  const std::string batch = HostFile(disks[2] + "/BIG.bat");
+  EXPECT_EQ("COPY /B BIG.001+BIG.002+BIG.003 \"BIG.BIN\"\r\n", batch)
+      << "the batch file is not on the last disk";
+  std::string joined;
+  for (size_t i = 0; i < disks.size(); ++i) {
+    const std::string part = HostFile(disks[i] + "/BIG.00" + std::to_string(i + 1));
+    EXPECT_FALSE(part.empty()) << "disk " << i + 1 << " holds no part";
+    joined += part;
+  }
+  EXPECT_TRUE(joined == sourceBytes) << "the parts from the disks do not join to the source";
+  EXPECT_EQ("DISK3", sim.Drive('A').label) << "the write test left the last disk renamed";
+}
+
+TEST_F(FloppySplitTest, ADiskTakenOutBetweenPartsIsAskedFor) {
+  Source("C:\\DATA\\REPORT.TXT", 12, 4, "A:\\");
+  AfterClosing("REPORT.001", [this] { floppy->notReady = true; });
+  dialogs.onBox = [&](const BoxRecord& box) {
+    if (box.style == 65) floppy->notReady = false;  // the same disk back in
+  };
+  dialogs.Expect("ドライブ A: に次のディスクを入れて下さい", 65, "", answer::kOk);
+  Split(kDone, 64);
+  EXPECT_EQ(sourceBytes,
+            sim.ReadFile("A:\\REPORT.001") + sim.ReadFile("A:\\REPORT.002") + sim.ReadFile("A:\\REPORT.003"))
+      << "the parts on the disk do not join to the source";
+}
+
+TEST_F(FloppySplitTest, AWriteProtectedDiskCanBeFreedAndRetried) {
+  Source("C:\\DATA\\REPORT.TXT", 8, 4, "A:\\");
+  AfterClosing("REPORT.001", [this] { floppy->writeProtected = true; });
+  dialogs.onBox = [&](const BoxRecord& box) {
+    if (box.style == 53) floppy->writeProtected = false;
+  };
+  dialogs.Expect("ドライブ A: にディスクに書き込みが出来ません", 53, "", answer::kRetry);
+  Split(kDone, 64);
+  EXPECT_EQ(Slice(2, 4), sim.ReadFile("A:\\REPORT.002")) << "the part after the retry is wrong";
+  EXPECT_EQ("BACKUP", floppy->label) << "the write test left the disk renamed";
+}
+
+TEST_F(FloppySplitTest, APartLargerThanAnyDiskEndsWhenTheUserGivesUp) {
+  Source("C:\\DATA\\REPORT.TXT", 2 * 1024 * 1024, 2.0 * 1024 * 1024, "A:\\");
+  dialogs.Expect("ドライブ A: に次のディスクを入れて下さい", 65, "", answer::kCancel);
+  dialogs.Expect("分割を中断しますか？", 36, "", answer::kYes);
+  Split(kAborted, 48);
+  EXPECT_FALSE(sim.Exists("A:\\REPORT.001")) << "a part was written to a disk too small for it";
+}
+
+}  // namespace
+}  // namespace qn::engine::testing
