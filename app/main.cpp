@@ -1,29 +1,37 @@
-// Quarnimo.exe: the program entry. Creates the main window on the real
-// machine and runs its message loop until the window is closed.
+// Quarnimo.exe: the program entry. Runs the start procedure on the real
+// machine and, once the main window is shown, its message loop until the
+// window is closed. A start-up that cannot go on has told the user and
+// recorded why; the process then ends with a non-zero exit code.
 #include <windows.h>
 // after windows.h
 #include <objbase.h>
 
 #include "platform/win32/dialogs_win32.h"
 #include "platform/win32/system_win32.h"
-#include "platform/win32/ui_form.h"
-#include "window/frm_main.h"
+#include "platform/win32/window_host_win32.h"
+#include "shell/startup.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   // The folder dialog needs COM on this thread.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
-  qn::platform::win32::Win32System system;
-  qn::platform::win32::Win32Dialogs dialogs;
-  qn::window::FrmMain frmMAIN(system, dialogs);
-  frmMAIN.form.SetTitle(system.ProgramVersion().productName);
-
   int exitCode = 1;
-  qn::platform::win32::FormWindow window(frmMAIN.form, instance);
-  if (window.Create()) {
-    dialogs.SetOwner(window.hwnd());
-    window.Show(showCommand);
-    exitCode = qn::platform::win32::RunMessageLoop(window);
+  {
+    qn::platform::win32::Win32System system;
+    qn::platform::win32::Win32Dialogs dialogs;
+    qn::platform::win32::Win32WindowHost host(dialogs, showCommand, instance);
+    qn::shell::Program program(system, dialogs, host);
+    switch (program.Start()) {
+      case qn::shell::StartOutcome::kShown:
+        exitCode = host.RunMessageLoop();
+        break;
+      case qn::shell::StartOutcome::kBadProgramName:
+        exitCode = 2;
+        break;
+      case qn::shell::StartOutcome::kFailed:
+        exitCode = 1;
+        break;
+    }
   }
 
   if (SUCCEEDED(com)) CoUninitialize();

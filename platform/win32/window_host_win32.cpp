@@ -1,0 +1,122 @@
+#include "platform/win32/window_host_win32.h"
+
+#include <shellapi.h>
+
+#include <string>
+#include <utility>
+
+#include "platform/win32/wide.h"
+
+namespace qn::platform::win32 {
+
+namespace {
+
+// The window property that leads the drop hook back to its host.
+constexpr wchar_t kHostProperty[] = L"Quarnimo.DropHook";
+
+// One WM_DROPFILES' items, read through DragQueryFile.
+class Win32DroppedItems final : public DroppedItems {
+ public:
+  explicit Win32DroppedItems(HDROP drop) : drop_(drop) {}
+  uint32_t Count() override { return DragQueryFileW(drop_, 0xFFFFFFFF, nullptr, 0); }
+  std::string Item(uint32_t index) override {
+    wchar_t buffer[260] = {};
+    if (DragQueryFileW(drop_, index, buffer, 260) == 0) return {};
+    buffer[259] = L'\0';
+    return Narrow(buffer);
+  }
+
+ private:
+  HDROP drop_;  // owned by the message
+};
+
+}  // namespace
+
+Win32WindowHost::Win32WindowHost(Win32Dialogs& dialogs, int showCommand, HINSTANCE instance)
+    : dialogs_(dialogs), showCommand_(showCommand), instance_(instance) {}
+
+Win32WindowHost::~Win32WindowHost() { Release(); }
+
+ErrorCode Win32WindowHost::CreateMainWindow(ui::Form& form) {
+  Release();
+  auto window = std::make_unique<FormWindow>(form, instance_);
+  SetLastError(ERROR_SUCCESS);
+  if (!window->Create()) {
+    const DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : err::kGenFailure;
+  }
+  window_ = std::move(window);
+  dialogs_.SetOwner(window_->hwnd());
+  return err::kNone;
+}
+
+void Win32WindowHost::AcceptDroppedFiles() {
+  if (HWND window = hwnd()) DragAcceptFiles(window, TRUE);
+}
+
+void Win32WindowHost::InstallDropHook(DropHandler onDrop) {
+  HWND window = hwnd();
+  if (!window) return;
+  onDrop_ = std::move(onDrop);
+  if (previousWindowProc_) return;
+  if (!SetPropW(window, kHostProperty, this)) return;
+  const LONG_PTR previous =
+      SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32WindowHost::DropWindowProc));
+  if (previous == 0) {
+    RemovePropW(window, kHostProperty);
+    return;
+  }
+  previousWindowProc_ =
+      reinterpret_cast<WNDPROC>(previous);  // NOLINT(performance-no-int-to-ptr): a procedure
+}
+
+void Win32WindowHost::RemoveDropHook() {
+  if (HWND window = hwnd()) Unhook(window);
+}
+
+void Win32WindowHost::Unhook(HWND window) {
+  if (!previousWindowProc_) return;
+  // Put back only our own link; a procedure put in front of ours later would be cut off.
+  if (GetWindowLongPtrW(window, GWLP_WNDPROC) !=
+      reinterpret_cast<LONG_PTR>(&Win32WindowHost::DropWindowProc)) {
+    return;
+  }
+  SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousWindowProc_));
+  RemovePropW(window, kHostProperty);
+  previousWindowProc_ = nullptr;
+}
+
+void Win32WindowHost::Show() {
+  if (window_) window_->Show(showCommand_);
+}
+
+void Win32WindowHost::Release() {
+  RemoveDropHook();
+  onDrop_ = nullptr;
+  dialogs_.SetOwner(nullptr);
+  window_.reset();  // destroys a remaining window without unloading the form
+}
+
+int Win32WindowHost::RunMessageLoop() { return window_ ? win32::RunMessageLoop(*window_) : 0; }
+
+LRESULT CALLBACK Win32WindowHost::DropWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* self = static_cast<Win32WindowHost*>(GetPropW(hwnd, kHostProperty));
+  if (!self || !self->previousWindowProc_) return DefWindowProcW(hwnd, message, wParam, lParam);
+  const WNDPROC previous = self->previousWindowProc_;
+  if (message == WM_NCDESTROY) self->Unhook(hwnd);    // the window goes without an unload
+  const auto drop = reinterpret_cast<HDROP>(wParam);  // NOLINT(performance-no-int-to-ptr): a handle
+  if (message == WM_DROPFILES && self->onDrop_) {
+    try {
+      Win32DroppedItems items(drop);
+      self->onDrop_(items);
+    } catch (...) {
+      // A failed drop leaves the window as it is; nothing crosses the window procedure.
+    }
+  }
+  const LRESULT result = CallWindowProcW(previous, hwnd, message, wParam, lParam);
+  // Nobody after us uses the drop handle; free it as the end of the drop.
+  if (message == WM_DROPFILES) DragFinish(drop);
+  return result;
+}
+
+}  // namespace qn::platform::win32
