@@ -232,6 +232,10 @@ void WriteSetting(platform::System& sys, int code, std::string_view value) {
     std::string content;
     bool found = false;
     if (Exists(sys, path)) {
+      // A read-only file is not to be rewritten; replacing it whole would
+      // otherwise succeed where a rewrite in place is refused.
+      const int32_t attributes = sys.FileAttributes(path);
+      if (attributes != platform::attr::kInvalid && (attributes & platform::attr::kReadOnly) != 0) return;
       std::string old;
       // Rewriting a file that could not be read would throw its other lines away.
       if (ReadAll(sys, path, &old) != err::kNone) return;

@@ -140,7 +140,7 @@ TEST_F(Settings, FailedWriteStoresNothingShowsNothingAndKeepsTheOldFile) {
       {"disk full while writing", Op::kWrite, platform::err::kDiskFull, true},
       {"closing fails", Op::kClose, platform::err::kWriteFault, true},
       {"file stays locked", Op::kReplaceFile, platform::err::kSharingViolation, false},
-      {"file is read-only", Op::kReplaceFile, platform::err::kAccessDenied, false},
+      {"another program holds the file", Op::kReplaceFile, platform::err::kAccessDenied, false},
   };
   window::FrmMain frm(system, dialogs);
   ConnectSettings(system, frm);
@@ -156,6 +156,10 @@ TEST_F(Settings, FailedWriteStoresNothingShowsNothingAndKeepsTheOldFile) {
     EXPECT_EQ(File(), old) << c.what << ": a failed save damaged the stored settings";
     EXPECT_EQ(Strays(), std::vector<std::string>{}) << c.what << ": a failed save left a file behind";
   }
+  system.WriteFile(kIni, old);
+  ASSERT_EQ(system.ChangeFileAttributes(kIni, platform::attr::kReadOnly), platform::err::kNone);
+  frm.mnuSettings[6].UserClick();
+  EXPECT_EQ(File(), old) << "a read-only settings file was changed";
   EXPECT_TRUE(dialogs.boxes.empty()) << "a failed save must not bother the user";
 
   // A write-protected program folder, with the file missing: nothing is created.
