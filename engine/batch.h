@@ -42,8 +42,8 @@ struct BatchOutcome {
 // otherwise writes the text in the ANSI code page with CR LF line ends. When
 // the code page cannot spell the long name, the target is the source's short
 // file name instead, so the joined file still gets a name that exists.
-BatchOutcome WriteRejoinBatch(platform::System& sys, const BatchRequest& request,
-                              const std::function<void(std::string_view)>& showStatus,
-                              const OutputGate& gate);
+[[nodiscard]] BatchOutcome WriteRejoinBatch(platform::System& sys, const BatchRequest& request,
+                                            const std::function<void(std::string_view)>& showStatus,
+                                            const OutputGate& gate);
 
 }  // namespace qn::engine

@@ -47,14 +47,15 @@ struct SplitJobView {
 
 // The end state a platform failure gives: 4 for memory, 5 for a device error,
 // else 1 after recording the number.
-int32_t StateForFailure(platform::ErrorCode error,
-                        const std::function<void(platform::ErrorCode)>& recordError);
+[[nodiscard]] int32_t StateForFailure(platform::ErrorCode error,
+                                      const std::function<void(platform::ErrorCode)>& recordError);
 
 // Runs one split as the split button asks for it: locks the window, checks
 // the fields, writes each part (or the chosen range) after the gate cleared
 // it, then the batch file when asked, and tells the user how it ended in one
 // message box. Every file is closed, the status line cleared and the window
 // unlocked however it ends; nothing escapes. Gives the end state.
-int32_t ExecuteSplit(platform::System& sys, platform::Dialogs& dialogs, const SplitJobView& view);
+[[nodiscard]] int32_t ExecuteSplit(platform::System& sys, platform::Dialogs& dialogs,
+                                   const SplitJobView& view);
 
 }  // namespace qn::engine

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/numbers.h"
@@ -186,7 +188,7 @@ TEST_F(SplitJobTest, TheLargestSourceIsSplitAndOneByteMoreIsRefused) {
 // ---- failures ------------------------------------------------------------------
 
 TEST_F(SplitJobTest, AFullDiskFailsAndKeepsTheEarlierParts) {
-  sim.AddDrive('E', DriveSpec{.totalBytes = 3 * 1024});  // room for three parts
+  sim.AddDrive('E', DriveSpec{.totalBytes = 3072});  // room for three parts
   sim.MakeFolders("E:\\OUT");
   Source("C:\\DATA\\REPORT.TXT", 4000, 1024, "E:\\OUT");
   frm.chkMkBat.SetValue(1);
@@ -425,6 +427,50 @@ TEST_F(SplitJobTest, TheWindowIsLockedDuringTheRunAndFullyUnlockedAfter) {
     EXPECT_EQ(rangeMode, frm.txtSpltPart[1].Enabled()) << "the range boxes do not follow range mode";
     frm.chkSamDir.SetValue(0);
   }
+}
+
+// Records the order in which controls and menus change their enabled state.
+class EnabledPeer : public ui::Peer {
+ public:
+  EnabledPeer(std::string name, std::vector<std::string>* order) : name_(std::move(name)), order_(order) {}
+  void Sync(ui::Prop what) override {
+    if (what == ui::Prop::kEnabled || what == ui::Prop::kCloseEnabled) order_->push_back(name_);
+  }
+
+ private:
+  std::string name_;
+  std::vector<std::string>* order_;
+};
+
+TEST_F(SplitJobTest, TheLockGoesThroughTheWindowInItsOrder) {
+  frm.mnuSettings[3].UserClick();  // range mode: the range boxes are locked too
+  std::vector<std::string> order;
+  std::vector<std::unique_ptr<EnabledPeer>> peers;
+  for (ui::Control* control : frm.form.Controls()) {
+    peers.push_back(std::make_unique<EnabledPeer>(control->name(), &order));
+    control->peer = peers.back().get();
+  }
+  for (ui::MenuItem* menu : {&frm.mnuFile, &frm.mnuSet, &frm.mnuHelp}) {
+    peers.push_back(std::make_unique<EnabledPeer>(menu->name(), &order));
+    menu->peer = peers.back().get();
+  }
+  peers.push_back(std::make_unique<EnabledPeer>("Close", &order));
+  frm.form.peer = peers.back().get();
+  frm.SetControlsEnabled(0);
+  const std::vector<std::string> expected = {
+      "txtInFile",      "txtOutPath",     "btnSpltExec",    "chkMkBat",       "chkSamDir",
+      "frameHmny",      "optHmny(0)",     "optHmny(1)",     "optHmny(2)",     "frameSpltSize",
+      "optSpltSize(0)", "optSpltSize(1)", "optSpltSize(2)", "optSpltSize(3)", "txtSpltPart(0)",
+      "txtSpltPart(1)", "mnuFile",        "mnuSet",         "mnuHelp",        "lblInSelect",
+      "lblOutSelect",   "Close"};
+  EXPECT_EQ(expected, order) << "the window is locked in another order or not as a whole";
+  order.clear();
+  frm.SetControlsEnabled(-1);
+  EXPECT_EQ(expected, order) << "the window is unlocked in another order or not as a whole";
+  EXPECT_TRUE(frm.form.CloseEnabled()) << "the Close command stays greyed";
+  for (ui::Control* control : frm.form.Controls()) control->peer = nullptr;
+  for (ui::MenuItem* menu : {&frm.mnuFile, &frm.mnuSet, &frm.mnuHelp}) menu->peer = nullptr;
+  frm.form.peer = nullptr;
 }
 
 TEST(SplitFailureKinds, PlatformErrorsAreSortedForTheEndMessage) {

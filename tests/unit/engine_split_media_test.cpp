@@ -35,8 +35,8 @@ class FloppySplitTest : public SplitFixture {
         &sim.AddDrive('A', DriveSpec{.type = drive::kRemovable, .totalBytes = kFloppy, .label = "BACKUP"});
   }
   // Does `change` to the disk in the drive as part `name` is closed.
-  void AfterClosing(const std::string& name, std::function<void()> change) {
-    sim.fault = [this, name, change](Op op, std::string_view path) {
+  void AfterClosing(const std::string& name, const std::function<void()>& change) {
+    sim.fault = [name, change](Op op, std::string_view path) {
       if (op == Op::kClose && path.ends_with(name)) change();
       return err::kNone;
     };
@@ -44,7 +44,7 @@ class FloppySplitTest : public SplitFixture {
 };
 
 TEST_F(FloppySplitTest, FourMegabytesSpanThreeFloppiesAndJoinAgain) {
-  Source("C:\\DATA\\BIG.BIN", 4 * 1024 * 1024, static_cast<double>(kFloppy), "A:\\");
+  Source("C:\\DATA\\BIG.BIN", size_t{4} << 20, static_cast<double>(kFloppy), "A:\\");
   frm.chkMkBat.SetValue(1);
   std::vector<std::string> disks = {floppy->hostFolder};
   dialogs.onBox = [&](const BoxRecord& box) {
@@ -95,7 +95,7 @@ TEST_F(FloppySplitTest, AWriteProtectedDiskCanBeFreedAndRetried) {
 }
 
 TEST_F(FloppySplitTest, APartLargerThanAnyDiskEndsWhenTheUserGivesUp) {
-  Source("C:\\DATA\\REPORT.TXT", 2 * 1024 * 1024, 2.0 * 1024 * 1024, "A:\\");
+  Source("C:\\DATA\\REPORT.TXT", size_t{2} << 20, 2.0 * 1024 * 1024, "A:\\");
   dialogs.Expect("ドライブ A: に次のディスクを入れて下さい", 65, "", answer::kCancel);
   dialogs.Expect("分割を中断しますか？", 36, "", answer::kYes);
   Split(kAborted, 48);
