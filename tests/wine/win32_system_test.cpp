@@ -203,6 +203,21 @@ TEST_F(Win32SystemTest, FileLengthIsTheTrue64BitLength) {
   EXPECT_EQ(error, err::kNone);
 }
 
+TEST_F(Win32SystemTest, SameFileKnowsOneFileUnderAnySpelling) {
+  const std::string path = Make("Annual Report.txt");
+  const std::string other = Make("other.txt");
+  std::string upper = path;
+  for (char& c : upper) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  ErrorCode error = err::kNone;
+  // Held as the split holds its source: sharing reads only.
+  auto open = sys_.Open(path, Access::kRead, Share::kRead, Disposition::kOpenExisting, &error);
+  ASSERT_EQ(error, err::kNone);
+  EXPECT_TRUE(sys_.SameFile(path, upper)) << "another letter case is taken for another file";
+  EXPECT_TRUE(sys_.SameFile(sys_.ShortPathOf(path, 520), path)) << "the short name is taken for another file";
+  EXPECT_FALSE(sys_.SameFile(path, other)) << "two files are taken for one";
+  EXPECT_FALSE(sys_.SameFile(path, dir_ / "missing.txt")) << "a missing file is taken for an existing one";
+}
+
 // ---- deleting, replacing, folders --------------------------------------------
 
 TEST_F(Win32SystemTest, ReadOnlyFileCannotBeRemovedUntilItsAttributeIsCleared) {
