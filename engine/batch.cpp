@@ -23,18 +23,19 @@ std::string EscapePercent(std::string_view text) {
 }  // namespace
 
 std::string RejoinBatchText(std::string_view bareStem, std::string_view targetName, int64_t count) {
+  // Built by appending: GCC 12 on i686 misreads chains of + as overlapping copies.
   const std::string stem = EscapePercent(bareStem);
-  const std::string target = "\"" + EscapePercent(targetName) + "\"";
-  std::string text = "COPY /B " + stem + PartNumberText(1);
+  std::string target(1, '"');
+  target.append(EscapePercent(targetName)).append(1, '"');
+  std::string text("COPY /B ");
+  text.append(stem).append(PartNumberText(1));
   for (int64_t i = 2; i <= count; ++i) {
     if (i % kPartsPerLine == 0) {
-      text += " " + target;
-      text += kLineEnd;
-      text += "COPY /B " + target;
+      text.append(1, ' ').append(target).append(kLineEnd).append("COPY /B ").append(target);
     }
-    text += "+" + stem + PartNumberText(i);
+    text.append(1, '+').append(stem).append(PartNumberText(i));
   }
-  text += " " + target;
+  text.append(1, ' ').append(target);
   return text;
 }
 
@@ -61,7 +62,8 @@ BatchOutcome WriteRejoinBatch(platform::System& sys, const BatchRequest& request
   if (skip != 0 || outcome.gateResult > 0) return outcome;
 
   platform::ErrorCode error = platform::err::kNone;
-  const std::string path = std::string(request.stem) + "bat";
+  std::string path(request.stem);
+  path.append("bat");
   std::unique_ptr<platform::File> file = sys.Open(path, platform::Access::kWrite, platform::Share::kNone,
                                                   platform::Disposition::kCreateAlways, &error);
   if (file == nullptr) {
