@@ -20,9 +20,9 @@ media="$build/split-media"
 floppy_bytes=1457664
 full_bytes=3145728
 
+# Wine as the tests run it (locale, display, no debugger), in this prefix.
 wine_reg() {
-  WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d" \
-    /usr/lib/wine/wine64 reg "$@" >/dev/null 2>&1 </dev/null
+  QUARNIMO_WINEPREFIX="$prefix" "$(dirname "$0")/wine-run.sh" reg "$@" >/dev/null 2>&1 </dev/null
 }
 
 unmount_all() {
@@ -66,6 +66,13 @@ up)
   ln -sfn "$media/fd1" "$prefix/dosdevices/a:"
   ln -sfn "$media/full" "$prefix/dosdevices/m:"
   wine_reg add 'HKLM\Software\Wine\Drives' /v a: /d floppy /f
+  # Wine's mount manager learns the drives and their types when it starts:
+  # restart the prefix's server (persistent again, as the prefix fixture
+  # left it) so that it starts anew and sees A: as a floppy drive.
+  WINEPREFIX="$prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
+  WINEPREFIX="$prefix" /usr/lib/wine/wineserver -w 2>/dev/null || true
+  WINEPREFIX="$prefix" /usr/lib/wine/wineserver -p >/dev/null 2>&1 </dev/null
+  wine_reg query 'HKLM\Software\Wine\Drives' /v a:
   echo "split media ready in $media: A: floppy, M: 3 MB fixed disk"
   ;;
 down)

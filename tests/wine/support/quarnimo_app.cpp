@@ -284,7 +284,14 @@ QuarnimoApp::QuarnimoApp(const std::string& folder) : folder_(folder) {
         return false;
       },
       60000);
-  if (window_ == nullptr) error_ = "the program shows no main window";
+  if (window_ == nullptr) {
+    error_ = "the program shows no main window";
+    for (HWND hwnd : guitest::TopLevelWindows(process_.dwProcessId)) {
+      if (std::optional<guitest::MessageBoxInfo> box = guitest::ReadMessageBox(hwnd)) {
+        error_ += ", but a message: \"" + box->text + "\"";
+      }
+    }
+  }
 }
 
 QuarnimoApp::~QuarnimoApp() {
