@@ -7,6 +7,7 @@
 #include "engine/numbers.h"
 #include "engine/status.h"
 #include "media/gate.h"
+#include "media/paths.h"
 #include "window/frm_main_design.h"
 
 namespace qn::window {
@@ -22,6 +23,15 @@ constexpr std::string_view kMemoryWarning =
 constexpr std::string_view kSizeRangeMessage =
     "ファイルのサイズは1-2,147,483,647バイトの範囲内にしてください";
 constexpr std::string_view kSizeRangeTitle = "データ形式が不正です ";
+
+constexpr std::string_view kOpenFileTitle = "分割元ファイルを開く";
+constexpr std::string_view kOpenFileFilter = "全てのファイル(*.*)";
+constexpr std::string_view kAllFiles = "*.*";
+// OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_LONGNAMES: a chosen file always exists.
+constexpr uint32_t kOpenFileFlags = 0x201004;
+constexpr size_t kOpenFileBufferChars = 512;
+constexpr std::string_view kFolderTitle = "出力先フォルダを指定";
+constexpr uint32_t kFolderFlags = 1;  // BIF_RETURNONLYFSDIRS
 
 ui::MenuItem Menu(std::string_view name) {
   return ui::MenuItem(std::string(name), std::string(design::MenuCaption(name)));
@@ -82,7 +92,24 @@ FrmMain::FrmMain(platform::System& system, platform::Dialogs& dialogs)
       dialogs_(dialogs) {
   ApplyDesign();
   ConnectHandlers();
+  Form_Initialize();
   onSplit = [this] { ExecuteSplit(); };
+  onChooseSource = [this] { ChooseSource(); };
+  onChooseOutput = [this] { ChooseOutput(); };
+  onSourceLostFocus = [this] { txtInFile_LostFocus(); };
+  onOutPathChange = [this] { txtOutPath_Change(); };
+}
+
+void FrmMain::Form_Initialize() {
+  openFileRecord.title = std::string(kOpenFileTitle);
+  openFileRecord.filterDescription = std::string(kOpenFileFilter);
+  openFileRecord.filterPattern = std::string(kAllFiles);
+  openFileRecord.flags = kOpenFileFlags;
+  openFileRecord.defaultExtension = std::string(kAllFiles);
+  openFileRecord.maxFileChars = kOpenFileBufferChars;
+  openFileRecord.fileName.clear();
+  folderRecord.title = std::string(kFolderTitle);
+  folderRecord.flags = kFolderFlags;
 }
 
 ui::Control* FrmMain::FindControl(std::string_view name) {
@@ -256,6 +283,7 @@ int32_t FrmMain::PrepareOutputFile(std::string_view stem, std::string_view name,
 void FrmMain::ShowStatus(std::string_view text) { engine::ShowStatus(lblComplt, text); }
 
 void FrmMain::SetControlsEnabled(int16_t flag) {
+  locked_ = flag == 0;
   const engine::LockView view{txtInFile,      txtOutPath, btnSpltExec,   chkMkBat,    chkSamDir,
                               frameHmny,      optHmny,    frameSpltSize, optSpltSize, txtSpltPart,
                               mnuSettings[3], mnuFile,    mnuSet,        mnuHelp,     lblInSelect,
@@ -401,6 +429,71 @@ void FrmMain::optHmny_Click(int index) {
   for (ui::MenuItem& item : mnuSetOW) item.SetChecked(false);
   mnuSetOW[index].SetChecked(true);
   split.byteHmny = static_cast<uint8_t>(index);
+}
+
+// ---- source and destination -------------------------------------------------------
+
+int FrmMain::ShowOpenFile(std::string* path) {
+  const int ok = dialogs_.OpenFile(openFileRecord);
+  *path = media::TrimAtNull(openFileRecord.fileName);
+  return ok;
+}
+
+int FrmMain::ShowDir(std::string* path) {
+  std::string chosen;
+  const int ok = dialogs_.BrowseFolder(folderRecord, &chosen);
+  *path = media::TrimAtNull(chosen);
+  return ok;
+}
+
+platform::ErrorCode FrmMain::TakeSource(std::string_view path, std::string shownText) {
+  // The length comes first: a file that cannot be measured leaves the old source whole.
+  platform::ErrorCode error = platform::err::kNone;
+  const int64_t length = system_.FileLengthOf(path, &error);
+  if (length < 0) return error != platform::err::kNone ? error : platform::err::kGenFailure;
+  txtInFile.SetText(std::move(shownText));
+  split.lngFileSize = static_cast<double>(length);
+  lblSize.SetCaption(engine::SourceSizeText(split.lngFileSize));
+  Size_Change(0, 1);
+  return platform::err::kNone;
+}
+
+void FrmMain::ChooseSource() {
+  std::string path;
+  if (ShowOpenFile(&path) == 0) return;
+  // Taken as the dialog gives it: the dialog only returns existing files.
+  if (const platform::ErrorCode error = TakeSource(path, path); error != platform::err::kNone) {
+    if (recordError) recordError(error);
+  }
+}
+
+void FrmMain::ChooseOutput() {
+  std::string path;
+  if (ShowDir(&path) == 0) return;
+  txtOutPath.SetText(std::move(path));  // its change handling normalises it
+}
+
+void FrmMain::txtInFile_LostFocus() {
+  // The split took its source when it started; a focus change while the
+  // window is locked must not swap it.
+  if (Busy()) return;
+  const std::string typed = txtInFile.Text();
+  if (media::GetShortPath(system_, typed).empty()) return;  // nothing there: left as typed
+  std::string longPath = media::GetLongPath(system_, media::GetFullPath(system_, typed));
+  if (longPath.empty()) return;  // too long for the full-path buffer: left as typed
+  const std::string path = longPath;
+  if (const platform::ErrorCode error = TakeSource(path, std::move(longPath));
+      error != platform::err::kNone) {
+    if (recordError) recordError(error);
+  }
+}
+
+void FrmMain::txtOutPath_Change() {
+  // Setting the normal form runs this again, nested; that run finds it normal.
+  const std::string text = txtOutPath.Text();
+  if (media::GetShortPath(system_, text).empty()) return;  // not there (yet): left as typed
+  std::string longPath = media::GetLongPath(system_, media::GetFullPath(system_, text));
+  if (!longPath.empty()) txtOutPath.SetText(std::move(longPath));
 }
 
 }  // namespace qn::window

@@ -1,8 +1,9 @@
 // frmMAIN, the program's one main window: its controls and menus (built from
 // frm_main_design.h), the split settings it owns, and the handling of its
-// options, size and range controls. Work that lives elsewhere (the split job,
-// the selection dialogs, the settings file, help) is reached through the hook
-// members below, which the program sets once after constructing the window.
+// options, size and range controls, and the choice of source and output
+// folder. Work that lives elsewhere (the split job, the settings file, help)
+// is reached through the hook members below, which the program sets once
+// after constructing the window.
 //
 // The range boxes always hold a part number from 1 to 2,147,483,647, the
 // last one at most the part count when there is a plan. A pasted number too
@@ -13,6 +14,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -67,15 +69,16 @@ class FrmMain {
 
   // ---- hooks: set by the program; an empty hook does nothing ------------------
   std::function<void()> onSplit;            // btnSpltExec, mnuFiles(3); set to ExecuteSplit
-  std::function<void()> onChooseSource;     // mnuFiles(0), lblInSelect
-  std::function<void()> onChooseOutput;     // mnuFiles(2), lblOutSelect
+  std::function<void()> onChooseSource;     // mnuFiles(0), lblInSelect; set to the open-file dialog
+  std::function<void()> onChooseOutput;     // mnuFiles(2), lblOutSelect; set to the folder dialog
   std::function<void()> onLoadSettings;     // mnuSettings(5)
   std::function<void()> onSaveSettings;     // mnuSettings(6)
   std::function<void()> onHelpDocument;     // mnuHelps(0)
   std::function<void()> onSupportPage;      // mnuHelps(1)
   std::function<void()> onVersionInfo;      // mnuHelps(3)
-  std::function<void()> onSourceLostFocus;  // the focus left txtInFile
-  std::function<void()> onOutPathChange;    // the text of txtOutPath changed (by the user or by code)
+  std::function<void()> onSourceLostFocus;  // the focus left txtInFile; set to take the typed source
+  std::function<void()> onOutPathChange;    // the text of txtOutPath changed (by the user or by code);
+                                            // set to normalise it
   // Records the number of a failure that has no message of its own (the
   // settings file's LastErrorNumber).
   std::function<void(platform::ErrorCode)> recordError;
@@ -104,10 +107,36 @@ class FrmMain {
   void SetControlsEnabled(int16_t flag);
   // Where a part's buffer comes from; empty: the heap. Tests make it fail.
   engine::PartAllocator allocatePart;
+  // True while a split runs: from the start of ExecuteSplit, and while the
+  // window is locked against input.
+  [[nodiscard]] bool Busy() const { return splitting_ || locked_; }
+
+  // ---- source and destination ---------------------------------------------------
+  // The two dialogs' settings, prepared when the window is made and kept as
+  // long as it. The open-file record's buffer (fileName) carries the last
+  // choice into the next dialog; nothing else changes it.
+  platform::OpenFileRecord openFileRecord;
+  platform::FolderRecord folderRecord;
+  // Shows the open-file dialog over the window: non-zero when a file was
+  // chosen. *path gets the dialog's file buffer cut at its first NUL, chosen or not.
+  int ShowOpenFile(std::string* path);
+  // Shows the folder dialog over the window: non-zero when a folder with a
+  // file-system path was chosen, which is then in *path.
+  int ShowDir(std::string* path);
+  // Makes the file at `path` the source: txtInFile shows `shownText`,
+  // lngFileSize is the file's true length, lblSize its size text, and the plan
+  // is refreshed (Size_Change(0, 1)). When the length cannot be read the
+  // window is left as it was and the platform's error is returned.
+  [[nodiscard]] platform::ErrorCode TakeSource(std::string_view path, std::string shownText);
 
  private:
   void ApplyDesign();
   void ConnectHandlers();
+  void Form_Initialize();
+  void ChooseSource();
+  void ChooseOutput();
+  void txtInFile_LostFocus();
+  void txtOutPath_Change();
   ui::Control* FindControl(std::string_view name);
 
   void chkMkBat_Click();
@@ -125,6 +154,7 @@ class FrmMain {
   std::vector<ui::OptionButton*> hmnyGroup_;
   std::vector<ui::OptionButton*> sizeGroup_;
   bool splitting_ = false;
+  bool locked_ = false;  // SetControlsEnabled(0) until SetControlsEnabled(-1)
 };
 
 }  // namespace qn::window

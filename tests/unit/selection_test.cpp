@@ -1,0 +1,222 @@
+// Choosing the source and the output folder in the main window: the two
+// dialogs, typed paths and the size shown for a source.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_dialogs.h"
+#include "platform/sim/sim_system.h"
+#include "window/frm_main.h"
+
+namespace qn::window {
+namespace {
+
+const std::string kProgramFile = "C:\\Program Files\\Quarnimo\\Quarnimo.exe";
+
+class Selection : public ::testing::Test {
+ protected:
+  platform::sim::SimSystem system;
+  platform::sim::SimDialogs dialogs;
+  FrmMain frm{system, dialogs};
+  std::vector<platform::ErrorCode> recorded;
+
+  void SetUp() override {
+    frm.recordError = [this](platform::ErrorCode code) { recorded.push_back(code); };
+    frm.optSpltSize[0].UserClick();  // parts of 1,457,664 bytes
+  }
+  void LeaveSourceBox() {
+    frm.form.UserMoveFocus(&frm.txtInFile);
+    frm.form.UserMoveFocus(&frm.txtOutPath);
+  }
+  // Counts the runs of the output box's change handling.
+  void CountOutputChanges() {
+    auto normalise = frm.onOutPathChange;
+    frm.onOutPathChange = [this, normalise] {
+      ++outputChanges;
+      normalise();
+    };
+  }
+  int outputChanges = 0;
+};
+
+TEST_F(Selection, TheDialogsOpenWithTheirFixedSettings) {
+  dialogs.CancelOpenFile();
+  frm.mnuFiles[0].UserClick();
+  dialogs.CancelFolder();
+  frm.mnuFiles[2].UserClick();
+  ASSERT_EQ(dialogs.openFileCalls.size(), 1u) << "the file menu's first item opens no file dialog";
+  const platform::OpenFileRecord& open = dialogs.openFileCalls[0];
+  EXPECT_EQ(open.title, "分割元ファイルを開く") << "the open-file dialog has the wrong title";
+  EXPECT_EQ(open.filterDescription, "全てのファイル(*.*)") << "the dialog offers the wrong file types";
+  EXPECT_EQ(open.filterPattern, "*.*") << "the dialog would hide some files";
+  EXPECT_EQ(open.flags, 0x201004u) << "the dialog could return a file that does not exist";
+  EXPECT_EQ(open.defaultExtension, "*.*");
+  EXPECT_EQ(open.maxFileChars, 512u) << "long paths would be cut in the dialog";
+  EXPECT_EQ(open.fileName, "") << "the first dialog must start with an empty file name";
+  ASSERT_EQ(dialogs.folderCalls.size(), 1u) << "the file menu's third item opens no folder dialog";
+  EXPECT_EQ(dialogs.folderCalls[0].title, "出力先フォルダを指定") << "the folder dialog has the wrong title";
+  EXPECT_EQ(dialogs.folderCalls[0].flags, 1u) << "the folder dialog would offer things that are not folders";
+}
+
+TEST_F(Selection, AChosenSourceShowsItsSizeAndRefreshesThePlan) {
+  struct Case {
+    const char* made;  // the file on disk
+    const char* path;  // as the dialog gives it
+    int64_t length;
+    const char* sizeText;
+    double parts;
+  } cases[] = {
+      {"C:\\empty.bin", "C:\\empty.bin", 0, "Size: 0 byte", 1},
+      {"C:\\one.bin", "C:\\one.bin", 1, "Size: 1 byte", 1},
+      {"C:\\two.bin", "C:\\two.bin", 2, "Size: 2 bytes", 1},
+      {"C:\\floppy.bin", "C:\\floppy.bin", 1457665, "Size: 1,457,665 bytes", 2},
+      {"C:\\Program Files\\big.iso", "C:\\PROGRA~1\\big.iso", 3000000000, "Size: 3,000,000,000 bytes", 2059},
+  };
+  for (const Case& c : cases) {
+    system.MakeSparseFile(c.made, c.length);
+    dialogs.ChooseFile(c.path);
+    frm.lblInSelect.UserClick();
+    EXPECT_EQ(frm.txtInFile.Text(), c.path) << "the chosen path must be shown as the dialog gives it";
+    EXPECT_EQ(frm.split.lngFileSize, static_cast<double>(c.length))
+        << c.path << ": the split would be planned for the wrong length";
+    EXPECT_EQ(frm.lblSize.Caption(), c.sizeText) << c.path << ": the size is shown wrongly";
+    EXPECT_EQ(frm.split.lngFileCount, c.parts) << c.path << ": the part count was not refreshed";
+    EXPECT_EQ(frm.txtSpltPart[1].Text(), std::to_string(static_cast<int>(c.parts)))
+        << c.path << ": the range does not cover the new source";
+  }
+  EXPECT_TRUE(recorded.empty());
+}
+
+TEST_F(Selection, CancellingChangesNothingAndTheLastChoiceComesBack) {
+  system.WriteFile("C:\\a.bin", "aaa");
+  system.WriteFile("C:\\typed.bin", "typed");
+  dialogs.ChooseFile("C:\\a.bin");
+  frm.mnuFiles[0].UserClick();
+
+  frm.txtInFile.UserEdit("C:\\typed.bin", 12);  // a source taken by typing
+  LeaveSourceBox();
+  EXPECT_EQ(frm.split.lngFileSize, 5) << "the typed source was not taken";
+
+  dialogs.CancelOpenFile();
+  frm.mnuFiles[0].UserClick();
+  ASSERT_EQ(dialogs.openFileCalls.size(), 2u);
+  EXPECT_EQ(dialogs.openFileCalls[1].fileName, "C:\\a.bin")
+      << "the next dialog must start at the last file chosen in a dialog, not at a typed one";
+  EXPECT_EQ(frm.txtInFile.Text(), "C:\\typed.bin") << "cancelling the dialog changed the source";
+  EXPECT_EQ(frm.split.lngFileSize, 5) << "cancelling the dialog changed the size";
+
+  frm.txtOutPath.SetText("C:\\");
+  dialogs.CancelFolder();
+  frm.lblOutSelect.UserClick();
+  EXPECT_EQ(frm.txtOutPath.Text(), "C:\\") << "cancelling the folder dialog changed the output folder";
+}
+
+TEST_F(Selection, TypedSourcesAreMadeAbsoluteAndLong) {
+  system.MakeFolders("C:\\Data Files\\sub");
+  system.WriteFile("C:\\Data Files\\sub\\Report 2024.doc", std::string(3000000, 'r'));
+  system.WriteFile("C:\\plain.txt", "12345");
+  system.SetCurrentFolder("C:\\Data Files");
+  struct Case {
+    const char* typed;
+    const char* shown;  // what the box holds afterwards
+    double size;        // lngFileSize afterwards
+  } cases[] = {
+      {"sub\\Report 2024.doc", "C:\\Data Files\\sub\\Report 2024.doc", 3000000},
+      {"C:\\DATAFI~1\\sub\\REPORT~1.DOC", "C:\\Data Files\\sub\\Report 2024.doc", 3000000},
+      {"c:\\PLAIN.TXT", "c:\\PLAIN.TXT", 5},  // no "~": only made absolute, spelling kept
+      {"..\\plain.txt", "C:\\plain.txt", 5},
+      {"C:\\missing.bin", "C:\\missing.bin", 5},  // nothing there: text, size and plan stay
+      {"", "", 5},
+  };
+  for (const Case& c : cases) {
+    frm.txtInFile.UserEdit(c.typed, 0);
+    LeaveSourceBox();
+    EXPECT_EQ(frm.txtInFile.Text(), c.shown) << "typed \"" << c.typed << "\"";
+    EXPECT_EQ(frm.split.lngFileSize, c.size) << "typed \"" << c.typed << "\": wrong source size";
+  }
+  EXPECT_EQ(frm.lblSize.Caption(), "Size: 5 bytes") << "a missing path must not change the size shown";
+  EXPECT_TRUE(dialogs.openFileCalls.empty());
+}
+
+TEST_F(Selection, LeavingTheSourceBoxAgainRereadsTheFileButKeepsATypedRange) {
+  system.WriteFile("C:\\grow.bin", std::string(3000000, 'g'));  // 3 parts
+  frm.txtInFile.UserEdit("C:\\grow.bin", 0);
+  LeaveSourceBox();
+  frm.mnuSettings[3].UserClick();  // range mode
+  frm.txtSpltPart[0].UserEdit("2", 1);
+  LeaveSourceBox();
+  EXPECT_EQ(frm.txtSpltPart[0].Text(), "2") << "an unchanged part count must keep the typed range";
+
+  system.WriteFile("C:\\grow.bin", std::string(5000000, 'g'));  // 4 parts now
+  LeaveSourceBox();
+  EXPECT_EQ(frm.split.lngFileSize, 5000000) << "leaving the box must read the file's length again";
+  EXPECT_EQ(frm.txtSpltPart[0].Text(), "1") << "a new part count must reset the range";
+  EXPECT_EQ(frm.txtSpltPart[1].Text(), "4") << "a new part count must reset the range";
+}
+
+TEST_F(Selection, TheOutputFolderIsKeptInItsLongForm) {
+  system.MakeFolders("C:\\Output Folder\\Deeper Level");
+  system.SetCurrentFolder("C:\\Output Folder");
+  struct Case {
+    const char* set;
+    const char* shown;
+    int runs;  // runs of the change handling
+  } cases[] = {
+      {"C:\\OUTPUT~1\\DEEPER~1", "C:\\Output Folder\\Deeper Level", 2},
+      {"C:\\Output Folder", "C:\\Output Folder", 1},
+      {"Deeper Level", "C:\\Output Folder\\Deeper Level", 2},
+      {"C:\\Output Folder\\New", "C:\\Output Folder\\New", 1},  // not there (yet): as typed
+      {"C:\\Output Folder\\Ne", "C:\\Output Folder\\Ne", 1},
+  };
+  CountOutputChanges();
+  for (const Case& c : cases) {
+    outputChanges = 0;
+    frm.txtOutPath.SetText(c.set);
+    EXPECT_EQ(frm.txtOutPath.Text(), c.shown) << "set to \"" << c.set << "\"";
+    EXPECT_EQ(outputChanges, c.runs) << "set to \"" << c.set << "\": the normalisation must settle at once";
+  }
+
+  // The folder dialog's choice goes through the same handling.
+  outputChanges = 0;
+  dialogs.ChooseFolder("C:\\OUTPUT~1");
+  frm.mnuFiles[2].UserClick();
+  EXPECT_EQ(frm.txtOutPath.Text(), "C:\\Output Folder") << "a chosen folder is not shown in its long form";
+  EXPECT_EQ(outputChanges, 2);
+}
+
+TEST_F(Selection, ALockedWindowDoesNotTakeATypedSource) {
+  system.WriteFile("C:\\a.bin", "aaaa");
+  frm.txtInFile.UserEdit("C:\\A.BIN", 0);
+  frm.form.UserMoveFocus(&frm.txtInFile);
+  frm.SetControlsEnabled(0);
+  EXPECT_TRUE(frm.Busy());
+  frm.form.UserMoveFocus(&frm.txtOutPath);
+  EXPECT_EQ(frm.split.lngFileSize, -1) << "a focus change during a split swapped the source under it";
+  frm.SetControlsEnabled(-1);
+  EXPECT_FALSE(frm.Busy());
+  LeaveSourceBox();
+  EXPECT_EQ(frm.split.lngFileSize, 4) << "after the split the typed source must be taken again";
+}
+
+TEST_F(Selection, AFileThatCannotBeMeasuredLeavesTheSourceAndIsRecorded) {
+  system.WriteFile("C:\\old.bin", "old");
+  system.WriteFile("C:\\locked.bin", "locked");
+  dialogs.ChooseFile("C:\\old.bin");
+  frm.mnuFiles[0].UserClick();
+  system.fault = [](platform::sim::Op op, std::string_view path) -> platform::ErrorCode {
+    return op == platform::sim::Op::kFileLength && path.find("locked") != std::string_view::npos
+               ? platform::err::kAccessDenied
+               : platform::err::kNone;
+  };
+  dialogs.ChooseFile("C:\\locked.bin");
+  frm.mnuFiles[0].UserClick();
+  EXPECT_EQ(frm.txtInFile.Text(), "C:\\old.bin") << "a source without a length must not be shown";
+  EXPECT_EQ(frm.split.lngFileSize, 3) << "the old source's size must stay";
+  EXPECT_EQ(recorded, std::vector<platform::ErrorCode>{platform::err::kAccessDenied})
+      << "the failure must go to LastErrorNumber";
+}
+
+}  // namespace
+}  // namespace qn::window
