@@ -1,8 +1,8 @@
 // What the start procedure asks of the main window's real (platform) side
 // beyond System and Dialogs: making the window, letting it take dropped
 // files, putting the drop hook in front of its own procedure and taking it
-// away again, showing it. The Win32 backend does it with a FormWindow; the
-// simulated one records the calls for the native tests.
+// away again, showing it and dialogs over it. The Win32 backend does it with
+// a FormWindow; the simulated one records the calls for the native tests.
 #pragma once
 
 #include <cstdint>
@@ -54,6 +54,14 @@ class WindowHost {
   virtual void RemoveDropHook() = 0;
   // Shows the window, modeless and without an owner.
   virtual void Show() = 0;
+  // Shows `form` (a dialog such as the version dialog) modally over the main
+  // window: the main window takes no input until the form is closed, and its
+  // window is destroyed then. Returns once it is closed; nothing is shown
+  // when the platform cannot make the window. `form` must outlive the call.
+  virtual void ShowModal(ui::Form& form) = 0;
+  // The main window's handle as a number, the owner of what the shell opens
+  // for it; 0 while there is no window.
+  virtual uintptr_t WindowHandle() = 0;
   // Destroys the window, if it is still there, without unloading the form (no
   // unload handling runs) and lets go of the form. For a start-up that cannot
   // go on, and before the form itself goes.

@@ -8,6 +8,7 @@
 
 #include "engine/numbers.h"
 #include "media/paths.h"
+#include "shell/help.h"
 #include "shell/settings.h"
 
 namespace qn::shell {
@@ -98,6 +99,7 @@ StartOutcome Program::Run() {
   frm_ = std::make_unique<window::FrmMain>(sys_, dialogs_);
   window::FrmMain& frm = *frm_;
   ConnectSettings(sys_, frm);
+  ConnectHelpMenu(sys_, dialogs_, host_, frm);
   frm.form.onQueryUnload = [this] { Form_QueryUnload(); };
   if (const ErrorCode refused = host_.CreateMainWindow(frm.form); refused != err::kNone) {
     throw StartupError(refused, sys_.DescribeError(refused));

@@ -63,6 +63,15 @@ void SimWindowHost::Show() {
   shown = true;
 }
 
+void SimWindowHost::ShowModal(ui::Form& modal) {
+  modalForms.push_back(modal.Title());
+  modal.PlatformLoaded();
+  if (onModal) onModal(modal);
+  if (!modal.Closed()) modal.PlatformUnloading();
+}
+
+uintptr_t SimWindowHost::WindowHandle() { return form != nullptr ? handle : 0; }
+
 void SimWindowHost::Release() {
   calls.emplace_back("release");
   onDrop_ = nullptr;

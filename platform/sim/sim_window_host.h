@@ -20,6 +20,11 @@ class SimWindowHost : public WindowHost {
   // Runs at Show(), before the window counts as shown, for a test to look at
   // the window as it appears.
   std::function<void(ui::Form& form)> onShow;
+  // Runs while a modal form is shown, for a test to look at it and act on
+  // it (click its buttons). The form is closed afterwards if it is still open.
+  std::function<void(ui::Form& form)> onModal;
+  // What WindowHandle() gives while the window exists.
+  uintptr_t handle = 0x1A2B;
 
   // ---- records --------------------------------------------------------------
   // "create", "accept drops", "hook", "unhook", "show", "release", in order.
@@ -28,6 +33,8 @@ class SimWindowHost : public WindowHost {
   bool shown = false;
   bool acceptsDrops = false;
   bool hooked = false;
+  // Titles of the forms shown modally, in order.
+  std::vector<std::string> modalForms;
 
   // Drops `paths` on the window: the hook's handler sees them, when a hook is
   // installed. False when no hook took the drop.
@@ -39,6 +46,8 @@ class SimWindowHost : public WindowHost {
   void InstallDropHook(DropHandler onDrop) override;
   void RemoveDropHook() override;
   void Show() override;
+  void ShowModal(ui::Form& modal) override;
+  uintptr_t WindowHandle() override;
   void Release() override;
 
  private:

@@ -90,6 +90,13 @@ void Win32WindowHost::Show() {
   if (window_) window_->Show(showCommand_);
 }
 
+void Win32WindowHost::ShowModal(ui::Form& form) {
+  FormWindow dialog(form, instance_);
+  (void)dialog.ShowModal(hwnd());  // a dialog Windows refuses to make is not shown
+}
+
+uintptr_t Win32WindowHost::WindowHandle() { return reinterpret_cast<uintptr_t>(hwnd()); }
+
 void Win32WindowHost::Release() {
   RemoveDropHook();
   onDrop_ = nullptr;

@@ -28,6 +28,8 @@ class Win32WindowHost final : public WindowHost {
   void InstallDropHook(DropHandler onDrop) override;
   void RemoveDropHook() override;
   void Show() override;
+  void ShowModal(ui::Form& form) override;
+  uintptr_t WindowHandle() override;
   void Release() override;
 
   // Runs the message loop until the window is gone: 0, or the WM_QUIT code.

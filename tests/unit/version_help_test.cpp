@@ -1,0 +1,161 @@
+// The help menu: the help document and the support page handed to the shell,
+// and the version dialog with its version and build texts.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_dialogs.h"
+#include "platform/sim/sim_system.h"
+#include "platform/sim/sim_window_host.h"
+#include "shell/help.h"
+#include "shell/startup.h"
+#include "window/frm_version.h"
+
+namespace qn::shell {
+namespace {
+
+const std::string kHelpMissing = "readme.htmlが見つかりません";
+
+TEST(VersionTexts, ShowTwoDigitsOfTheMinorNumberAndFourOfTheBuild) {
+  struct Version {
+    int major, minor;
+    const char* text;
+  } versions[] = {
+      {3, 1250, "3.12"}, {3, 50, "3.00"},  {3, 405, "3.04"},  {1, 0, "1.00"},      {1, 99, "1.00"},
+      {1, 100, "1.01"},  {1, 999, "1.09"}, {1, 1000, "1.10"}, {12, 9999, "12.99"}, {2, -5, "2.00"},
+  };
+  for (const Version& v : versions) {
+    EXPECT_EQ(window::VersionText(v.major, v.minor), v.text) << "major " << v.major << ", minor " << v.minor;
+  }
+  struct Build {
+    int revision;
+    const char* text;
+  } builds[] = {
+      {0, "0000"},   {7, "0007"},   {9, "0009"},    {10, "0010"},   {99, "0099"},     {100, "0100"},
+      {131, "0131"}, {999, "0999"}, {1000, "1000"}, {2345, "2345"}, {65535, "65535"},
+  };
+  for (const Build& b : builds) {
+    EXPECT_EQ(window::BuildText(b.revision), b.text) << "revision " << b.revision;
+  }
+}
+
+TEST(HelpDocument, LiesBesideTheProgramWithOneBackslash) {
+  struct Case {
+    const char* folder;
+    const char* path;
+  } cases[] = {
+      {"C:\\Program Files\\Quarnimo", "C:\\Program Files\\Quarnimo\\readme.html"},
+      {"C:\\", "C:\\readme.html"},
+      {"\\\\server\\tools\\", "\\\\server\\tools\\readme.html"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(HelpDocumentPath(c.folder), c.path) << "program in " << c.folder;
+}
+
+class HelpMenu : public ::testing::Test {
+ protected:
+  platform::sim::SimSystem system;
+  platform::sim::SimDialogs dialogs;
+  platform::sim::SimWindowHost host;
+  Program program{system, dialogs, host};
+  window::FrmMain* frm = nullptr;
+
+  void SetUp() override {
+    ASSERT_EQ(program.Start(), StartOutcome::kShown);
+    frm = program.frmMAIN();
+  }
+};
+
+TEST_F(HelpMenu, TheHelpDocumentOpensThroughTheShellOrTheUserIsTold) {
+  struct Case {
+    const char* what;
+    const char* folder;
+    bool present;
+    std::optional<intptr_t> shellResult;  // unset: as the shell finds the file
+    bool told;
+  } cases[] = {
+      {"present", "C:\\Program Files\\Quarnimo", true, {}, false},
+      {"in a drive root", "C:\\", true, {}, false},
+      {"missing", "C:\\Program Files\\Quarnimo", false, {}, true},
+      {"no viewer for the type", "C:\\Program Files\\Quarnimo", true, 31, true},
+      {"the shell's lowest success", "C:\\Program Files\\Quarnimo", true, 33, false},
+      {"the shell's highest failure", "C:\\Program Files\\Quarnimo", true, 32, true},
+  };
+  for (const Case& c : cases) {
+    const std::string document = HelpDocumentPath(c.folder);
+    if (c.present) {
+      system.WriteFile(document, "<html></html>");
+    } else {
+      (void)system.RemoveFile(document);
+    }
+    system.programFolder = c.folder;
+    system.shellOpenResult = c.shellResult;
+    system.shellOpens.clear();
+    dialogs.boxes.clear();
+    if (c.told) dialogs.Expect(kHelpMissing, 48, "", platform::answer::kOk);
+
+    frm->mnuHelps[0].UserClick();
+    ASSERT_EQ(system.shellOpens.size(), 1u) << c.what << ": the help document was not handed to the shell";
+    EXPECT_EQ(system.shellOpens[0].target, document) << c.what;
+    EXPECT_EQ(system.shellOpens[0].folder, c.folder) << c.what << ": the document opens in the wrong folder";
+    EXPECT_EQ(system.shellOpens[0].owner, host.handle) << c.what << ": the shell's window has no owner";
+    EXPECT_EQ(dialogs.boxes.size(), c.told ? 1u : 0u) << c.what;
+  }
+}
+
+TEST_F(HelpMenu, TheSupportPageOpensAndAFailureIsNotReported) {
+  for (intptr_t result : {42, 2}) {
+    system.shellOpenResult = result;
+    system.shellOpens.clear();
+    frm->mnuHelps[1].UserClick();
+    ASSERT_EQ(system.shellOpens.size(), 1u) << "the support page was not handed to the shell";
+    EXPECT_EQ(system.shellOpens[0].target, kSupportPageAddress);
+    EXPECT_EQ(system.shellOpens[0].folder, "C:\\Program Files\\Quarnimo");
+  }
+  EXPECT_TRUE(dialogs.boxes.empty()) << "a support page that cannot open must not be reported";
+}
+
+TEST_F(HelpMenu, TheVersionDialogIsFreshAndModalEachTime) {
+  struct Shown {
+    std::vector<std::string> captions;
+    int icon;
+    bool closed;
+  };
+  std::vector<Shown> shown;
+  host.onModal = [&](ui::Form& form) {
+    Shown seen{{}, 0, false};
+    ui::CommandButton* close = nullptr;
+    for (ui::Control* control : form.Controls()) {
+      if (control->kind() == ui::Kind::kImage) seen.icon = static_cast<ui::Image*>(control)->iconResource;
+      if (control->kind() == ui::Kind::kLabel) seen.captions.push_back(control->Caption());
+      if (control->name() == "btnClose") close = static_cast<ui::CommandButton*>(control);
+    }
+    ASSERT_NE(close, nullptr) << "the dialog has no close button";
+    EXPECT_TRUE(close->isDefault) << "Enter must close the dialog";
+    EXPECT_EQ(close->Caption(), "閉じる");
+    close->UserClick();
+    seen.closed = form.Closed();
+    shown.push_back(seen);
+  };
+
+  system.programInfo = {"Quarnimo", "Quarnimo Splitter", "Copyright (C) 2026 Someone", 3, 1250, 7};
+  frm->mnuHelps[3].UserClick();
+  system.programInfo = {"Quarnimo", "Other Title", "(C) Other", 2, 405, 2345};
+  frm->mnuHelps[3].UserClick();
+
+  ASSERT_EQ(shown.size(), 2u) << "the version dialog was not shown modally each time";
+  EXPECT_EQ(shown[0].captions, (std::vector<std::string>{"Quarnimo Splitter", "Copyright (C) 2026 Someone",
+                                                         "Version :", "3.12", "Build\u3000:", "0007"}))
+      << "the dialog shows the wrong program information";
+  EXPECT_EQ(shown[1].captions, (std::vector<std::string>{"Other Title", "(C) Other", "Version :", "2.04",
+                                                         "Build\u3000:", "2345"}))
+      << "a second opening must show freshly filled labels";
+  EXPECT_EQ(shown[0].icon, frm->form.iconResource) << "the dialog must show the main window's icon";
+  EXPECT_TRUE(shown[0].closed) << "the close button does not close the dialog";
+  EXPECT_EQ(host.modalForms, (std::vector<std::string>{"バージョン情報", "バージョン情報"}));
+  EXPECT_TRUE(dialogs.boxes.empty());
+}
+
+}  // namespace
+}  // namespace qn::shell
