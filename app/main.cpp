@@ -9,6 +9,7 @@
 #include "platform/win32/dialogs_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/window_host_win32.h"
+#include "shell/intake.h"
 #include "shell/startup.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
@@ -21,6 +22,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     qn::platform::win32::Win32Dialogs dialogs;
     qn::platform::win32::Win32WindowHost host(dialogs, showCommand, instance);
     qn::shell::Program program(system, dialogs, host);
+    program.intake = qn::shell::StandardIntake();
     switch (program.Start()) {
       case qn::shell::StartOutcome::kShown:
         exitCode = host.RunMessageLoop();

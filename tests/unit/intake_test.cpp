@@ -1,0 +1,321 @@
+// Paths handed to the program on its command line or dropped on its window:
+// which becomes the source or the output folder, which get instances of
+// their own, and what the user is asked.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/sim/sim_dialogs.h"
+#include "platform/sim/sim_system.h"
+#include "platform/sim/sim_window_host.h"
+#include "shell/intake.h"
+#include "shell/startup.h"
+
+namespace qn::shell {
+namespace {
+
+using platform::answer::kNo;
+using platform::answer::kOk;
+using platform::answer::kYes;
+using Strings = std::vector<std::string>;
+
+const std::string kIni = "C:\\Program Files\\Quarnimo\\values.ini";
+const std::string kInstance = "C:\\PROGRA~1\\Quarnimo\\Quarnimo.exe ";  // what starts a further instance
+const std::string kFolderQuestion =
+    "ドロップされたオブジェクトはフォルダです。\r\rこのフォルダを出力先に設定しますか？";
+const std::string kManyQuestion = "複数のファイルがドロップされました。\r\r全てのファイルを処理しますか？";
+const std::string kStartupFailed =
+    "起動エラー。起動できません。\r動作環境を満たしているかどうか確認して下さい。";
+
+TEST(CommandText, IsCutAtDriveLettersAndNetworkPrefixesFromTheEnd) {
+  struct Case {
+    const char* text;
+    Strings candidates;
+  } cases[] = {
+      {"", {}},
+      {"C", {}},
+      {"C:", {"C:"}},
+      {"C:\\a.txt D:\\b.txt E:\\c.txt", {"E:\\c.txt", "D:\\b.txt", "C:\\a.txt"}},
+      {"C:\\Two Words\\a b.bin D:\\x y\\c d.bin", {"D:\\x y\\c d.bin", "C:\\Two Words\\a b.bin"}},
+      {"\\\\server\\share\\f.bin C:\\a.txt", {"C:\\a.txt", "\\\\server\\share\\f.bin"}},
+      {"C:\\a.txt   \\\\server\\share\\f.bin", {"\\\\server\\share\\f.bin", "C:\\a.txt"}},
+      {"\"C:\\My Files\\r.txt\"", {"C:\\My Files\\r.txt\""}},  // a quoted path keeps its quote
+      {"readme.txt", {}},
+      {"x C:\\a.txt", {"C:\\a.txt"}},  // what stands before the first drive is no path
+      {"ドC:\\能力.txt", {"C:\\能力.txt"}},
+      {"能:\\a.txt", {"能:\\a.txt"}},  // a drive "letter" is one character, whatever its bytes
+      {"a:b:c", {"b:c"}},              // a rest of two characters is never cut
+      {"ab:C:\\f", {"C:\\f"}},         // the character just before a cut is not looked at
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(CutCommandText(c.text), c.candidates) << "command text \"" << c.text << "\"";
+  }
+}
+
+class Intake : public ::testing::Test {
+ protected:
+  platform::sim::SimSystem system;
+  platform::sim::SimDialogs dialogs;
+
+  void SetUp() override {
+    system.AddDrive('D');
+    system.AddShare("\\\\server\\share");
+    system.WriteFile("C:\\My Files\\report one.txt", "report");
+    system.WriteFile("C:\\a.txt", "a");
+    system.WriteFile("D:\\b.txt", "bb");
+    system.WriteFile("D:\\c.txt", "ccc");
+    system.WriteFile("C:\\Two Words\\first file.bin", "first");
+    system.WriteFile("D:\\Other Place\\second file.bin", "second!");
+    system.WriteFile("\\\\server\\share\\net.bin", "network");
+    system.WriteFile("C:\\work\\rel.txt", "relative");
+    system.MakeFolders("D:\\Out Folder");
+    system.SetCurrentFolder("C:\\work");
+  }
+};
+
+TEST_F(Intake, TheCommandLineLoadsTheLastFileAndStartsTheOthers) {
+  struct Case {
+    const char* text;
+    const char* shown;  // txtInFile afterwards
+    double size;        // lngFileSize afterwards
+    Strings started;    // further instances, in order
+  } cases[] = {
+      {"", "", -1, {}},
+      {"   C:\\My Files\\report one.txt  ", "C:\\My Files\\report one.txt", 6, {}},
+      {"\"C:\\My Files\\report one.txt\"", "", -1, {}},
+      {"C:\\a.txt D:\\b.txt D:\\c.txt", "D:\\c.txt", 3, {kInstance + "D:\\b.txt", kInstance + "C:\\a.txt"}},
+      {"C:\\Two Words\\first file.bin D:\\Other Place\\second file.bin",
+       "D:\\Other Place\\second file.bin",
+       7,
+       {kInstance + "C:\\TWOWOR~1\\FIRSTF~1.BIN"}},
+      {"C:\\My Files", "", -1, {}},
+      {"C:\\a.txt D:\\b.txt C:\\My Files", "", -1, {kInstance + "D:\\b.txt", kInstance + "C:\\a.txt"}},
+      {"C:\\My Files D:\\b.txt", "D:\\b.txt", 2, {}},
+      {"\\\\server\\share\\net.bin C:\\a.txt", "C:\\a.txt", 1, {kInstance + "\\\\server\\share\\net.bin"}},
+      {"C:\\a.txt \\\\server\\share\\net.bin", "\\\\server\\share\\net.bin", 7, {kInstance + "C:\\a.txt"}},
+      {"C:\\gone.txt D:\\b.txt", "D:\\b.txt", 2, {}},
+      {"C:\\a.txt D:\\gone.txt", "", -1, {kInstance + "C:\\a.txt"}},
+      {"C:\\TWOWOR~1\\FIRSTF~1.BIN", "C:\\Two Words\\first file.bin", 5, {}},  // as an instance gets it
+      {"rel.txt", "", 8, {}},  // relative: measured, but its long form is empty
+  };
+  for (const Case& c : cases) {
+    system.commandText = c.text;
+    system.startedProcesses.clear();
+    platform::sim::SimWindowHost host;
+    Program program(system, dialogs, host);
+    program.intake = StandardIntake();
+    ASSERT_EQ(program.Start(), StartOutcome::kShown) << c.text;
+    const window::FrmMain& frm = *program.frmMAIN();
+    EXPECT_EQ(frm.txtInFile.Text(), c.shown) << "command line \"" << c.text << "\": wrong source shown";
+    EXPECT_EQ(frm.split.lngFileSize, c.size) << "command line \"" << c.text << "\": wrong source size";
+    Strings started;
+    for (const platform::sim::StartedProcess& process : system.startedProcesses) {
+      started.push_back(process.commandLine);
+      EXPECT_EQ(process.show, platform::ShowMode::kMinimized) << "a further instance must start minimized";
+    }
+    EXPECT_EQ(started, c.started) << "command line \"" << c.text << "\": wrong further instances";
+  }
+  EXPECT_TRUE(dialogs.boxes.empty()) << "the command line must never ask anything";
+}
+
+TEST_F(Intake, AFurtherInstanceThatCannotStartEndsTheStartUp) {
+  system.commandText = "C:\\a.txt D:\\b.txt";
+  system.startProcessResult = platform::err::kNotEnoughMemory;
+  dialogs.Expect(kStartupFailed, 16, "", kOk);
+  platform::sim::SimWindowHost host;
+  Program program(system, dialogs, host);
+  program.intake = StandardIntake();
+  EXPECT_EQ(program.Start(), StartOutcome::kFailed) << "the start-up must fail as a whole";
+  EXPECT_FALSE(host.shown);
+  EXPECT_NE(system.ReadFile(kIni).find("LastErrorNumber=8\r\n"), std::string::npos)
+      << "the failure's number must be recorded";
+}
+
+class Drops : public Intake {
+ protected:
+  platform::sim::SimWindowHost host;
+  Program program{system, dialogs, host};
+  window::FrmMain* frm = nullptr;
+
+  void SetUp() override {
+    Intake::SetUp();
+    system.WriteFile("C:\\old.bin", "old source");
+    program.intake = StandardIntake();
+    ASSERT_EQ(program.Start(), StartOutcome::kShown);
+    frm = program.frmMAIN();
+    ASSERT_EQ(frm->TakeSource("C:\\old.bin", "C:\\old.bin"), platform::err::kNone);
+  }
+};
+
+TEST_F(Drops, EachDropTakesWhatTheUserAgreedTo) {
+  const std::string longName = "C:\\" + std::string(300, 'n') + ".txt";
+  const std::string programFolder = "C:\\Program Files\\Quarnimo";
+  struct Case {
+    const char* what;
+    Strings dropped;
+    bool sameFolder;
+    Strings questions;  // asked in order
+    std::vector<int> answers;
+    std::string source;
+    std::string output;
+    Strings started;
+  } cases[] = {
+      {"one file", {"D:\\b.txt"}, false, {}, {}, "D:\\b.txt", programFolder, {}},
+      {"one file in short form",
+       {"C:\\TWOWOR~1\\FIRSTF~1.BIN"},
+       false,
+       {},
+       {},
+       "C:\\TWOWOR~1\\FIRSTF~1.BIN",
+       programFolder,
+       {}},
+      {"a folder, yes",
+       {"D:\\Out Folder"},
+       false,
+       {kFolderQuestion},
+       {kYes},
+       "C:\\old.bin",
+       "D:\\Out Folder",
+       {}},
+      {"a folder, no", {"D:\\Out Folder"}, false, {kFolderQuestion}, {kNo}, "C:\\old.bin", programFolder, {}},
+      {"a folder in same-folder mode",
+       {"D:\\Out Folder"},
+       true,
+       {kFolderQuestion},
+       {kYes},
+       "C:\\old.bin",
+       programFolder,
+       {}},
+      {"three files, yes",
+       {"C:\\a.txt", "D:\\b.txt", "D:\\c.txt"},
+       false,
+       {kManyQuestion},
+       {kYes},
+       "C:\\a.txt",
+       programFolder,
+       {kInstance + "D:\\b.txt", kInstance + "D:\\c.txt"}},
+      {"three files, no",
+       {"C:\\a.txt", "D:\\b.txt", "D:\\c.txt"},
+       false,
+       {kManyQuestion},
+       {kNo},
+       "C:\\a.txt",
+       programFolder,
+       {}},
+      {"a folder first, yes",
+       {"D:\\Out Folder", "D:\\b.txt", "C:\\Two Words\\first file.bin"},
+       false,
+       {kManyQuestion},
+       {kYes},
+       "C:\\old.bin",
+       programFolder,
+       {kInstance + "D:\\b.txt", kInstance + "C:\\TWOWOR~1\\FIRSTF~1.BIN"}},
+      {"a folder first, no",
+       {"D:\\Out Folder", "D:\\b.txt", "D:\\c.txt"},
+       false,
+       {kManyQuestion},
+       {kNo},
+       "C:\\old.bin",
+       programFolder,
+       {}},
+      {"two folders",
+       {"D:\\Out Folder", "C:\\My Files"},
+       false,
+       {kManyQuestion},
+       {kYes},
+       "C:\\old.bin",
+       programFolder,
+       {}},
+      {"a vanished file", {"C:\\gone.txt"}, false, {}, {}, "C:\\old.bin", programFolder, {}},
+      {"a name cut at 259 characters",
+       {longName, "D:\\b.txt"},
+       false,
+       {kManyQuestion},
+       {kYes},
+       "C:\\old.bin",
+       programFolder,
+       {kInstance + "D:\\b.txt"}},
+      {"nothing", {}, false, {}, {}, "C:\\old.bin", programFolder, {}},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(frm->TakeSource("C:\\old.bin", "C:\\old.bin"), platform::err::kNone);
+    frm->chkSamDir.SetValue(c.sameFolder ? 1 : 0);
+    frm->txtOutPath.SetText(programFolder);
+    system.startedProcesses.clear();
+    dialogs.boxes.clear();
+    for (size_t i = 0; i < c.questions.size(); ++i) dialogs.Expect(c.questions[i], 36, "", c.answers[i]);
+
+    EXPECT_TRUE(host.Drop(c.dropped)) << c.what;
+    EXPECT_EQ(dialogs.boxes.size(), c.questions.size()) << c.what << ": wrong questions asked";
+    EXPECT_EQ(frm->txtInFile.Text(), c.source) << c.what << ": wrong source";
+    EXPECT_EQ(frm->txtOutPath.Text(), c.output) << c.what << ": wrong output folder";
+    Strings started;
+    for (const platform::sim::StartedProcess& process : system.startedProcesses) {
+      started.push_back(process.commandLine);
+      EXPECT_EQ(process.show, platform::ShowMode::kMinimized)
+          << c.what << ": an instance must start minimized";
+    }
+    EXPECT_EQ(started, c.started) << c.what << ": wrong further instances";
+  }
+}
+
+TEST_F(Drops, ADroppedSourceRefreshesSizeAndPlan) {
+  system.MakeSparseFile("D:\\big.iso", 3000000000);
+  EXPECT_TRUE(host.Drop({"D:\\big.iso"}));
+  EXPECT_EQ(frm->split.lngFileSize, 3000000000.0) << "the true length must be taken";
+  EXPECT_EQ(frm->lblSize.Caption(), "Size: 3,000,000,000 bytes");
+  EXPECT_EQ(frm->split.lngFileCount, 2059) << "the plan must follow the dropped source";
+}
+
+TEST_F(Drops, AnInstanceThatCannotStartIsRecordedAndTheOthersGoOn) {
+  system.startProcessResult = platform::err::kNotEnoughMemory;
+  dialogs.Expect(kManyQuestion, 36, "", kYes);
+  EXPECT_TRUE(host.Drop({"C:\\a.txt", "D:\\b.txt", "D:\\c.txt"}));
+  EXPECT_EQ(frm->txtInFile.Text(), "C:\\a.txt") << "the first file must still become the source";
+  EXPECT_EQ(system.startedProcesses.size(), 2u) << "a failed start must not stop the next";
+  EXPECT_NE(system.ReadFile(kIni).find("LastErrorNumber=8\r\n"), std::string::npos)
+      << "the failure's number must be recorded";
+}
+
+TEST_F(Drops, DropsDuringASplitAreIgnored) {
+  const std::string source = std::string(3 * 1000, 's') + std::string(1000, 't');
+  system.WriteFile("C:\\src.bin", source);
+  ASSERT_EQ(frm->TakeSource("C:\\src.bin", "C:\\src.bin"), platform::err::kNone);
+  frm->txtOutPath.SetText("D:\\Out Folder");
+  frm->chkMkBat.SetValue(0);
+  frm->split.lngSpltSize = 1000;  // four parts
+  frm->optHmny[2].UserClick();    // ask before overwriting
+  system.WriteFile("D:\\Out Folder\\src.002", "stale");
+
+  int drops = 0;
+  dialogs.onBox = [&](const platform::sim::BoxRecord& box) {
+    if (box.text.find("src.002") == std::string::npos) return;
+    ++drops;
+    host.Drop({"D:\\b.txt"});
+    host.Drop({"D:\\Out Folder"});
+    host.Drop({"C:\\a.txt", "D:\\c.txt"});
+  };
+  dialogs.Answer(kYes);  // overwrite src.002
+  dialogs.Answer(kOk);   // the end message
+  frm->btnSpltExec.UserClick();
+
+  EXPECT_EQ(drops, 1) << "the overwrite question never came";
+  EXPECT_EQ(dialogs.boxes.size(), 2u) << "a drop during the split asked something";
+  EXPECT_EQ(frm->txtInFile.Text(), "C:\\src.bin") << "a drop during the split changed the source";
+  EXPECT_EQ(frm->split.lngFileSize, 4000) << "a drop during the split changed the size";
+  EXPECT_EQ(frm->txtOutPath.Text(), "D:\\Out Folder") << "a drop during the split changed the output folder";
+  EXPECT_TRUE(system.startedProcesses.empty()) << "a drop during the split started instances";
+  std::string joined;
+  for (const char* part : {"src.001", "src.002", "src.003", "src.004"}) {
+    joined += system.ReadFile(std::string("D:\\Out Folder\\") + part);
+  }
+  EXPECT_TRUE(joined == source) << "the parts no longer join to the source";
+
+  dialogs.Expect(kManyQuestion, 36, "", kYes);
+  EXPECT_TRUE(host.Drop({"D:\\b.txt", "D:\\c.txt"}));
+  EXPECT_EQ(frm->txtInFile.Text(), "D:\\b.txt") << "after the split drops must work again";
+}
+
+}  // namespace
+}  // namespace qn::shell
