@@ -100,7 +100,7 @@ wipe)
   find "$media/full" -mindepth 1 -delete
   ;;
 *)
-  echo "usage: $0 up|down|insert N|eject|protect N|unprotect N|format N|wipe BUILD_DIR PREFIX" >&2
+  echo "usage: $0 up|down|insert|eject|protect|unprotect|format|wipe BUILD_DIR PREFIX [N]" >&2
   exit 2
   ;;
 esac
