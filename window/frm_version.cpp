@@ -65,10 +65,12 @@ FrmVersion::FrmVersion(const platform::ProgramInfo& info, int iconResource)
   Place(form, PicIcon, {120, 120, 480, 480}, "");
   PlaceLabel(form, lblpname[0], {840, 240, 2895, 375}, kUnfilled, Gothic(18, true, true));
   PlaceLabel(form, lblpname[1], {120, 720, 3615, 375}, kUnfilled, Gothic(9.75, false, false));
-  PlaceLabel(form, lblL1[0], {870, 1200, 855, 255}, "Version :", Gothic(9, true, false));
+  // The captions "Version :" and "Build　:" reach into the labels of their
+  // values; made first, the values lie above them and are not cut.
   PlaceLabel(form, lblpname[2], {1680, 1200, 615, 255}, kUnfilled, Gothic(9.75, false, false));
-  PlaceLabel(form, lblL1[1], {870, 1440, 855, 255}, "Build\u3000:", Gothic(9, true, false));
   PlaceLabel(form, lblpname[3], {1680, 1440, 615, 255}, kUnfilled, Gothic(9.75, false, false));
+  PlaceLabel(form, lblL1[0], {870, 1200, 855, 255}, "Version :", Gothic(9, true, false));
+  PlaceLabel(form, lblL1[1], {870, 1440, 855, 255}, "Build\u3000:", Gothic(9, true, false));
   btnClose.isDefault = true;
   btnClose.tabIndex = 0;
   Place(form, btnClose, {2640, 1200, 975, 375}, "閉じる");

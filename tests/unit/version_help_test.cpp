@@ -2,6 +2,7 @@
 // and the version dialog with its version and build texts.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -118,7 +119,7 @@ TEST_F(HelpMenu, TheSupportPageOpensAndAFailureIsNotReported) {
 
 TEST_F(HelpMenu, TheVersionDialogIsFreshAndModalEachTime) {
   struct Shown {
-    std::vector<std::string> captions;
+    std::map<std::string, std::string> captions;  // by label name
     int icon;
     bool closed;
   };
@@ -128,7 +129,7 @@ TEST_F(HelpMenu, TheVersionDialogIsFreshAndModalEachTime) {
     ui::CommandButton* close = nullptr;
     for (ui::Control* control : form.Controls()) {
       if (control->kind() == ui::Kind::kImage) seen.icon = static_cast<ui::Image*>(control)->iconResource;
-      if (control->kind() == ui::Kind::kLabel) seen.captions.push_back(control->Caption());
+      if (control->kind() == ui::Kind::kLabel) seen.captions[control->name()] = control->Caption();
       if (control->name() == "btnClose") close = static_cast<ui::CommandButton*>(control);
     }
     ASSERT_NE(close, nullptr) << "the dialog has no close button";
@@ -145,11 +146,20 @@ TEST_F(HelpMenu, TheVersionDialogIsFreshAndModalEachTime) {
   frm->mnuHelps[3].UserClick();
 
   ASSERT_EQ(shown.size(), 2u) << "the version dialog was not shown modally each time";
-  EXPECT_EQ(shown[0].captions, (std::vector<std::string>{"Quarnimo Splitter", "Copyright (C) 2026 Someone",
-                                                         "Version :", "3.12", "Build\u3000:", "0007"}))
+  using Captions = std::map<std::string, std::string>;
+  EXPECT_EQ(shown[0].captions, (Captions{{"lblpname(0)", "Quarnimo Splitter"},
+                                         {"lblpname(1)", "Copyright (C) 2026 Someone"},
+                                         {"lblpname(2)", "3.12"},
+                                         {"lblpname(3)", "0007"},
+                                         {"lblL1(0)", "Version :"},
+                                         {"lblL1(1)", "Build\u3000:"}}))
       << "the dialog shows the wrong program information";
-  EXPECT_EQ(shown[1].captions, (std::vector<std::string>{"Other Title", "(C) Other", "Version :", "2.04",
-                                                         "Build\u3000:", "2345"}))
+  EXPECT_EQ(shown[1].captions, (Captions{{"lblpname(0)", "Other Title"},
+                                         {"lblpname(1)", "(C) Other"},
+                                         {"lblpname(2)", "2.04"},
+                                         {"lblpname(3)", "2345"},
+                                         {"lblL1(0)", "Version :"},
+                                         {"lblL1(1)", "Build\u3000:"}}))
       << "a second opening must show freshly filled labels";
   EXPECT_EQ(shown[0].icon, frm->form.iconResource) << "the dialog must show the main window's icon";
   EXPECT_TRUE(shown[0].closed) << "the close button does not close the dialog";
