@@ -22,7 +22,7 @@ driver="$build/tests/wine/split_bench_driver.exe"
 
 cleanup() {
   "$source_dir/tests/wine/prefix.sh" down "$prefix" "$display" >/dev/null 2>&1 || true
-  rm -rf "$work"
+  rm -rf "$work" "$prefix"
 }
 trap cleanup EXIT INT TERM
 "$source_dir/tests/wine/prefix.sh" up "$prefix" "$display" >/dev/null

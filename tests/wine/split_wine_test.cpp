@@ -89,18 +89,14 @@ void ExpectParts(const std::string& folder, const std::string& source, const std
   }
 }
 
-// Gathers the parts and the batch file into a fresh folder, runs the batch
-// file there with Wine's cmd and checks that it gives the source back.
-void ExpectRejoin(const std::string& partsFolder, const std::string& source, const std::string& bytes,
-                  const TempDir& root) {
-  const std::string join = root / "join";
-  ASSERT_TRUE(CreateDirectoryW(Widen(join).c_str(), nullptr));
-  ASSERT_TRUE(CopyFolderFiles(partsFolder, join));
+// Runs the batch file with Wine's cmd in `folder`, which holds the parts,
+// and checks that it gives the source back there.
+void ExpectRejoin(const std::string& folder, const std::string& source, const std::string& bytes) {
   const std::string batch = BareStem(source) + "bat";
-  ASSERT_EQ(RunWindowsProgram("C:\\windows\\system32\\cmd.exe /c " + batch, join), 0)
+  ASSERT_EQ(RunWindowsProgram("C:\\windows\\system32\\cmd.exe /c " + batch, folder), 0)
       << "the batch file fails under cmd";
   const std::string name = source.substr(source.find_last_of('\\') + 1);
-  const std::string joined = ReadWholeFile(join + "\\" + name);
+  const std::string joined = ReadWholeFile(folder + "\\" + name);
   ASSERT_EQ(joined.size(), bytes.size()) << "the rejoined " << name << " has the wrong length";
   EXPECT_TRUE(joined == bytes) << "the rejoined " << name << " differs from the source";
 }
@@ -154,7 +150,15 @@ TEST(SplitExe, PartsHoldTheSourceAndTheBatchFileRejoinsIt) {
       EXPECT_EQ(CountFiles(root / "out"), 0) << "in same-folder mode nothing may go to the output folder";
     }
     EXPECT_TRUE(ReadWholeFile(source) == bytes) << "the split changed its source";
-    ExpectRejoin(partsFolder, source, bytes, root);
+    if (c.sameFolder) {
+      // Joined beside the source, the copy would overwrite it: join a copy of the parts.
+      ASSERT_TRUE(CreateDirectoryW(Widen(root / "join").c_str(), nullptr));
+      ASSERT_TRUE(CopyFolderFiles(partsFolder, root / "join"));
+      ASSERT_TRUE(DeleteFileW(Widen(root / ("join\\" + std::string(c.sourceName))).c_str()));
+      ExpectRejoin(root / "join", source, bytes);
+    } else {
+      ExpectRejoin(partsFolder, source, bytes);
+    }
     if (HasFatalFailure()) return;
   }
 }
@@ -236,19 +240,17 @@ TEST(SplitExe, AFullDiskEndsTheRunAsAFailureAndKeepsTheEarlierParts) {
   EXPECT_TRUE(RunMedia("wipe"));
 }
 
-TEST(SplitExe, TheSourceIsNeverOverwrittenByItsOwnFirstPart) {
-  // A source named like its own first part, typed in another case: the
-  // part's path is the source itself.
-  TempDir root;
-  ASSERT_TRUE(root.ok());
-  ASSERT_TRUE(CreateDirectoryW(Widen(root / "prog").c_str(), nullptr));
-  const std::string source = root / "x.001";
+// Splits `source`, named `typed` in the window, into `output` (the source's
+// own folder under some name) and expects the gate to refuse to overwrite
+// the source with its own first part, leaving it alone in its folder.
+void ExpectSourceRefused(const std::string& source, const std::string& typed, const std::string& output,
+                         bool sameFolder) {
   const std::string bytes = RandomBytes(2500, 9);
   ASSERT_TRUE(WriteWholeFile(source, bytes));
-
-  QuarnimoApp app(root / "prog");
+  TempDir programFolder;
+  QuarnimoApp app(programFolder.path());
   ASSERT_TRUE(app.ok()) << app.error();
-  StartSplit(app, {root / "X.001", root.path(), "1000", true, true, 0});
+  StartSplit(app, {typed, output, "1000", sameFolder, true, 0});
   std::optional<SeenBox> box = app.NextBox();
   ASSERT_TRUE(box.has_value()) << "the split shows no message";
   EXPECT_EQ(box->text, kCannotOverwrite) << "the user must hear that the source cannot be overwritten";
@@ -258,7 +260,25 @@ TEST(SplitExe, TheSourceIsNeverOverwrittenByItsOwnFirstPart) {
       << "no further message may follow, and the window must be unlocked";
   EXPECT_EQ(app.Close(), 0);
   EXPECT_TRUE(ReadWholeFile(source) == bytes) << "the source was overwritten or deleted";
-  EXPECT_EQ(CountFiles(root.path()), 1) << "nothing but the source may be in its folder";
+  const std::string folder = source.substr(0, source.find_last_of('\\'));
+  EXPECT_EQ(CountFiles(folder), 1) << "nothing but the source may be in its folder";
+}
+
+// A source named like its own first part (x.001), so that part 001's path is
+// the source itself, however the user spells it.
+TEST(SplitExe, TheSourceTypedInAnotherCaseIsNotOverwritten) {
+  TempDir root;
+  ASSERT_TRUE(root.ok());
+  ExpectSourceRefused(root / "x.001", root / "X.001", root.path(), true);
+}
+
+TEST(SplitExe, TheSourceReachedThroughAnotherDriveIsNotOverwritten) {
+  // Drive M: and its host folder seen through drive Z: are one folder.
+  const std::string reason = MediaUnavailableReason();
+  if (!reason.empty()) GTEST_SKIP() << "no second drive on one folder: " << reason;
+  ASSERT_TRUE(RunMedia("wipe"));
+  ExpectSourceRefused("M:\\x.001", "M:\\x.001", FixedDiskFolder(), false);
+  EXPECT_TRUE(RunMedia("wipe"));
 }
 
 TEST(SplitExe, ASourceThatShrinksDuringTheRunFailsWithoutInventedBytes) {

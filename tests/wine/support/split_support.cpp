@@ -130,4 +130,6 @@ bool RunMedia(std::string_view action, int disk) {
 
 std::string FloppyFolder(int disk) { return MediaFolder() + "\\fd" + std::to_string(disk); }
 
+std::string FixedDiskFolder() { return MediaFolder() + "\\full"; }
+
 }  // namespace qn::winetest

@@ -40,7 +40,9 @@ int CountFiles(const std::string& folder);
 // protect, unprotect, format, wipe) and says whether it worked.
 std::string MediaUnavailableReason();
 bool RunMedia(std::string_view action, int disk = 0);
-// The host folder behind floppy `disk` as a Windows path (Z:...).
+// The host folder behind floppy `disk`, and the one behind drive M:, as
+// Windows paths (Z:...).
 std::string FloppyFolder(int disk);
+std::string FixedDiskFolder();
 
 }  // namespace qn::winetest
