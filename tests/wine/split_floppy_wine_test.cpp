@@ -89,7 +89,7 @@ void ExpectEnd(QuarnimoApp& app, const std::string& text, int style) {
 TEST(SplitFloppy, FourMegabytesSpanThreeDisksAndRejoinFromThem) {
   SKIP_WITHOUT_FLOPPIES();
   ASSERT_NO_FATAL_FAILURE(PrepareFloppies(3));
-  FloppySplit split(4 * 1024 * 1024, 21, true);
+  FloppySplit split(size_t{4} * 1024 * 1024, 21, true);
   ASSERT_TRUE(split.ok()) << split.error();
   QuarnimoApp& app = *split.app;
   ASSERT_TRUE(app.StartSplit());

@@ -70,8 +70,9 @@ void ExpectParts(const std::string& folder, const std::string& source, const std
                  size_t partSize, bool batch) {
   const std::string stem = BareStem(source);
   const int count = static_cast<int>((bytes.size() + partSize - 1) / partSize);
+  const std::string stemPath = folder + "\\" + stem;
   for (int n = 1; n <= count; ++n) {
-    const std::string part = folder + "\\" + stem + PartNumber(n);
+    const std::string part = stemPath + PartNumber(n);
     const std::string expected = bytes.substr(static_cast<size_t>(n - 1) * partSize, partSize);
     const std::string written = ReadWholeFile(part);
     ASSERT_EQ(written.size(), expected.size()) << part << " has the wrong size";

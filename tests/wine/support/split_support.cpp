@@ -73,8 +73,10 @@ std::string ExpectedBatch(const std::string& source, int count) {
   const std::string target = "\"" + ToCp932(FileNameOf(source)) + "\"";
   std::string text = "COPY /B " + stem + "001";
   for (int i = 2; i <= count; ++i) {
-    if (i % 70 == 0) text += " " + target + "\r\nCOPY /B " + target;
-    text += "+" + stem + PartNumber(i);
+    if (i % 70 == 0) {
+      text.append(" ").append(target).append("\r\nCOPY /B ").append(target);
+    }
+    text.append("+").append(stem).append(PartNumber(i));
   }
   return text + " " + target + "\r\n";
 }
@@ -113,7 +115,7 @@ std::string MediaUnavailableReason() {
   if (RawAttributes(folder) == INVALID_FILE_ATTRIBUTES) {
     return "the split_media fixture did not run (no " + folder + ")";
   }
-  const std::string reason = ReadWholeFile(folder + "\\unavailable");
+  std::string reason = ReadWholeFile(folder + "\\unavailable");
   if (!reason.empty()) return reason;
   if (RawAttributes(FloppyFolder(1)) == INVALID_FILE_ATTRIBUTES) return "the test disks are not mounted";
   return {};
