@@ -279,7 +279,7 @@ TEST_F(Drops, AnInstanceThatCannotStartIsRecordedAndTheOthersGoOn) {
 }
 
 TEST_F(Drops, DropsDuringASplitAreIgnored) {
-  const std::string source = std::string(3 * 1000, 's') + std::string(1000, 't');
+  const std::string source = std::string(3000, 's') + std::string(1000, 't');
   system.WriteFile("C:\\src.bin", source);
   ASSERT_EQ(frm->TakeSource("C:\\src.bin", "C:\\src.bin"), platform::err::kNone);
   frm->txtOutPath.SetText("D:\\Out Folder");

@@ -72,16 +72,16 @@ TEST_F(HelpMenu, TheHelpDocumentOpensThroughTheShellOrTheUserIsTold) {
   struct Case {
     const char* what;
     const char* folder;
-    bool present;
     std::optional<intptr_t> shellResult;  // unset: as the shell finds the file
+    bool present;
     bool told;
   } cases[] = {
-      {"present", "C:\\Program Files\\Quarnimo", true, {}, false},
-      {"in a drive root", "C:\\", true, {}, false},
-      {"missing", "C:\\Program Files\\Quarnimo", false, {}, true},
-      {"no viewer for the type", "C:\\Program Files\\Quarnimo", true, 31, true},
-      {"the shell's lowest success", "C:\\Program Files\\Quarnimo", true, 33, false},
-      {"the shell's highest failure", "C:\\Program Files\\Quarnimo", true, 32, true},
+      {"present", "C:\\Program Files\\Quarnimo", {}, true, false},
+      {"in a drive root", "C:\\", {}, true, false},
+      {"missing", "C:\\Program Files\\Quarnimo", {}, false, true},
+      {"no viewer for the type", "C:\\Program Files\\Quarnimo", 31, true, true},
+      {"the shell's lowest success", "C:\\Program Files\\Quarnimo", 33, true, false},
+      {"the shell's highest failure", "C:\\Program Files\\Quarnimo", 32, true, true},
   };
   for (const Case& c : cases) {
     const std::string document = HelpDocumentPath(c.folder);
