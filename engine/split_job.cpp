@@ -117,6 +117,7 @@ class Job {
   std::unique_ptr<platform::File> source_;
   std::unique_ptr<platform::File> part_;
   std::unique_ptr<char[]> buffer_;
+  int64_t bufferSize_ = 0;
 };
 
 void Job::Normalise(ui::TextBox& box) {
@@ -184,10 +185,16 @@ int32_t Job::Run() {
       if (partSize <= 0) break;
     }
 
-    buffer_.reset();
-    buffer_ = view_.allocatePart ? view_.allocatePart(static_cast<size_t>(partSize))
-                                 : HeapBuffer(static_cast<size_t>(partSize));
-    if (buffer_ == nullptr) return end_state::kOutOfMemory;
+    // Parts of one size share one buffer: a fresh block of that size costs a
+    // page fault per page each time, more than the copy itself. A part of
+    // another size (the last) gets its own, the old one released first.
+    if (buffer_ == nullptr || bufferSize_ != partSize) {
+      buffer_.reset();
+      buffer_ = view_.allocatePart ? view_.allocatePart(static_cast<size_t>(partSize))
+                                   : HeapBuffer(static_cast<size_t>(partSize));
+      if (buffer_ == nullptr) return end_state::kOutOfMemory;
+      bufferSize_ = partSize;
+    }
 
     uint8_t skip = 0;
     const int32_t result = view_.prepareOutputFile(stem, number, sourcePath, partSize, &skip);
