@@ -206,13 +206,13 @@ SimSystem::~SimSystem() {
   fs::remove_all(tempDir_, ec);
 }
 
-DriveSpec& SimSystem::AddDrive(char letter, DriveSpec spec) {
+DriveSpec& SimSystem::AddDrive(char letter, DriveSpec disk) {
   letter = UpperLetter(letter);
-  if (spec.hostFolder.empty()) spec.hostFolder = NewHostFolder(std::string("drive-") + letter);
+  if (disk.hostFolder.empty()) disk.hostFolder = NewHostFolder(std::string("drive-") + letter);
   std::error_code ec;
-  fs::create_directories(spec.hostFolder, ec);
+  fs::create_directories(disk.hostFolder, ec);
   auto& slot = drives_[letter];
-  slot = std::make_unique<DriveSpec>(std::move(spec));
+  slot = std::make_unique<DriveSpec>(std::move(disk));
   return *slot;
 }
 
@@ -225,14 +225,14 @@ DriveSpec& SimSystem::Drive(char letter) {
 
 void SimSystem::RemoveDrive(char letter) { drives_.erase(UpperLetter(letter)); }
 
-DriveSpec& SimSystem::AddShare(std::string_view unc, DriveSpec spec) {
+DriveSpec& SimSystem::AddShare(std::string_view unc, DriveSpec disk) {
   const std::string key = Fold(Normalize(unc));
-  spec.type = drive::kRemote;
-  if (spec.hostFolder.empty()) spec.hostFolder = NewHostFolder("share");
+  disk.type = drive::kRemote;
+  if (disk.hostFolder.empty()) disk.hostFolder = NewHostFolder("share");
   std::error_code ec;
-  fs::create_directories(spec.hostFolder, ec);
+  fs::create_directories(disk.hostFolder, ec);
   auto& slot = shares_[key];
-  slot = std::make_unique<DriveSpec>(std::move(spec));
+  slot = std::make_unique<DriveSpec>(std::move(disk));
   return *slot;
 }
 
@@ -253,12 +253,12 @@ std::string SimSystem::NewHostFolder(std::string_view hint) {
 }
 
 std::string SimSystem::SwapDisk(char letter, std::string_view label) {
-  DriveSpec& spec = Drive(letter);
-  spec.hostFolder = NewHostFolder("disk");
-  spec.label = std::string(label);
-  spec.notReady = false;
-  spec.writeProtected = false;
-  return spec.hostFolder;
+  DriveSpec& disk = Drive(letter);
+  disk.hostFolder = NewHostFolder("disk");
+  disk.label = std::string(label);
+  disk.notReady = false;
+  disk.writeProtected = false;
+  return disk.hostFolder;
 }
 
 void SimSystem::SetCurrentFolder(std::string_view path) {

@@ -97,15 +97,15 @@ class SimSystem : public System {
   SimSystem& operator=(const SimSystem&) = delete;
 
   // ---- the machine ----------------------------------------------------------
-  // Adds (or replaces) drive `letter` (either case). Returns the live spec.
-  DriveSpec& AddDrive(char letter, DriveSpec spec = {});
-  // The live spec of an existing drive; a test failure and a fresh fixed drive
+  // Adds (or replaces) drive `letter` (either case). Returns its live settings.
+  DriveSpec& AddDrive(char letter, DriveSpec disk = {});
+  // The live settings of an existing drive; a test failure and a fresh fixed drive
   // when there is none.
   DriveSpec& Drive(char letter);
   // Removes a drive: its letter then reports drive type 1 (no root folder).
   void RemoveDrive(char letter);
   // Adds a share "\\server\share"; its type is always remote (4).
-  DriveSpec& AddShare(std::string_view unc, DriveSpec spec = {});
+  DriveSpec& AddShare(std::string_view unc, DriveSpec disk = {});
   DriveSpec& ShareDrive(std::string_view unc);
   // A new empty host folder under the temporary directory.
   std::string NewHostFolder(std::string_view hint = "disk");
