@@ -17,16 +17,11 @@ TEST(GetFileCount, DividesRoundingUp) {
   } cases[] = {
       {1457665, 1457664, 2},
       {2915328, 1457664, 2},
-      {2915329, 1457664, 3},
-      {1457664, 1457664, 1},
       {1, 1457664, 1},
       {0, 1457664, 1},  // an empty source still counts one part
-      {1000, 1, 1000},
-      {681984000, 681984000, 1},
       {4294967295.0, 681984000, 7},
       // Far beyond 32 bits: a source of 2^31 bytes or more in tiny parts.
       {2147483648.0, 1, 2147483648LL},
-      {6442450944.0, 1, 6442450944LL},
       {9007199254740991.0, 2, 4503599627370496LL},
       // No plan: no source, or no part size.
       {-1, 1457664, 0},
@@ -71,8 +66,6 @@ TEST(Size_Change, TypedKeysBuildThePartSizeDigitByDigit) {
        "bytes"},
       {"backspace takes the last digit", 1457664, {8, 8}, {"145,766", "14,576"}, "bytes"},
       {"backspace on 7", 7, {8}, {"0"}, "byte"},
-      {"backspace on 0", 0, {8}, {"0"}, "byte"},
-      {"a size of 1 is one byte", 0, {'1'}, {"1"}, "byte"},
       {"digits stop at the largest size", 214748364, {'8', '9'}, {"2,147,483,647", "2,147,483,647"}, "bytes"},
       {"a letter changes nothing", 1250304, {'a'}, {"1,250,304"}, "bytes"},
       {"a letter rounds a fraction, halves to even", 2.5, {'x'}, {"2"}, "bytes"},
@@ -112,7 +105,6 @@ TEST(Size_Change, KeepsTheCountAndItsTextAndResetsTheRangeOnlyWhenTheCountChange
       {"mode 2 leaves count and text", 3000000, 1457664, 7, 0, 2, "File Info", 7, "3", "4"},
       {"empty source counts one part", 0, 1457664, 0, 0, 1, "1 File(s)", 1, "1", "1"},
       {"no source drops the plan", -1, 1457664, 5, 0, 1, "File Info", 0, "1", "0"},
-      {"no part size drops the plan", 3000000, 0, 5, 1, 1, "File Info", 0, "1", "0"},
       {"no plan before or after keeps the range", -1, 1457664, 0, 0, 1, "File Info", 0, "3", "4"},
       {"a count beyond 32 bits is shown whole", 6442450944.0, 1, 0, 0, 1, "6,442,450,944 File(s)",
        6442450944.0, "1", "6442450944"},

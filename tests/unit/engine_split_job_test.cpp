@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -23,6 +24,7 @@ namespace drive = platform::drive;
 using platform::sim::BoxRecord;
 using platform::sim::DriveSpec;
 using platform::sim::Op;
+using Errors = std::vector<platform::ErrorCode>;
 
 constexpr int kInformation = 64;
 constexpr int kCritical = 16;
@@ -47,62 +49,31 @@ TEST_F(SplitJobTest, PartsHoldTheSourceInOrderAndNothingElse) {
     size_t length;
     int64_t partSize;
     bool sameFolder;
-    std::vector<std::string> parts;  // paths, in order
+    const char* stem;  // of the parts' paths
+    int64_t count;
   } cases[] = {
-      {"an exact multiple: no empty extra part",
-       "C:\\DATA\\REPORT.TXT",
-       12,
-       4,
-       false,
-       {"D:\\OUT\\REPORT.001", "D:\\OUT\\REPORT.002", "D:\\OUT\\REPORT.003"}},
-      {"one byte more: a 1-byte last part",
-       "C:\\DATA\\DISK.IMG",
-       1457665,
-       1457664,
-       false,
-       {"D:\\OUT\\DISK.001", "D:\\OUT\\DISK.002"}},
-      {"a part larger than the source", "C:\\DATA\\SMALL.BIN", 5, 100, false, {"D:\\OUT\\SMALL.001"}},
-      {"no extension", "C:\\DATA\\DATA", 3, 2, false, {"D:\\OUT\\DATA.001", "D:\\OUT\\DATA.002"}},
-      {"a long name gives the short one",
-       "C:\\DATA\\Annual Report.xls",
-       7,
-       5,
-       false,
-       {"D:\\OUT\\ANNUAL~1.001", "D:\\OUT\\ANNUAL~1.002"}},
-      {"same folder, a dot in the folder's name",
-       "C:\\V1.2\\DATA",
-       4,
-       3,
-       true,
-       {"C:\\V1.2\\DATA.001", "C:\\V1.2\\DATA.002"}},
+      {"an exact multiple: no empty extra part", "C:\\DATA\\REPORT.TXT", 12, 4, false, "D:\\OUT\\REPORT.", 3},
+      {"one byte more: a 1-byte last part", "C:\\DATA\\DISK.IMG", 1457665, 1457664, false, "D:\\OUT\\DISK.",
+       2},
+      {"a part larger than the source", "C:\\DATA\\SMALL.BIN", 5, 100, false, "D:\\OUT\\SMALL.", 1},
+      {"a long name gives the short one", "C:\\DATA\\Annual Report.xls", 7, 5, false, "D:\\OUT\\ANNUAL~1.",
+       2},
+      {"same folder, a dot in the folder's name", "C:\\V1.2\\DATA", 4, 3, true, "C:\\V1.2\\DATA.", 2},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Source(c.source, c.length, static_cast<double>(c.partSize));
     frm.chkSamDir.SetValue(c.sameFolder ? 1 : 0);
     Split(kDone, kInformation);
-    std::string joined;
-    for (size_t i = 0; i < c.parts.size(); ++i) {
-      EXPECT_EQ(Slice(static_cast<int64_t>(i) + 1, c.partSize), sim.ReadFile(c.parts[i]))
-          << c.parts[i] << " does not hold its piece of the source";
-      joined += sim.ReadFile(c.parts[i]);
+    for (int64_t n = 1; n <= c.count; ++n) {
+      const std::string part = c.stem + PartNumberText(n);
+      EXPECT_EQ(Slice(n, c.partSize), sim.ReadFile(part)) << part << " does not hold its piece of the source";
     }
-    EXPECT_EQ(sourceBytes, joined) << "the parts do not join to the source";
-    const std::string next = c.parts.back().substr(0, c.parts.back().size() - 3) +
-                             PartNumberText(static_cast<int64_t>(c.parts.size()) + 1);
-    EXPECT_FALSE(sim.Exists(next)) << "an extra part was written";
+    EXPECT_FALSE(sim.Exists(c.stem + PartNumberText(c.count + 1))) << "an extra part was written";
     EXPECT_EQ(SourceSizeText(static_cast<double>(c.length)), frm.lblSize.Caption())
         << "the size shown is stale";
   }
   EXPECT_TRUE(recorded.empty()) << "a clean run recorded a failure";
-}
-
-TEST_F(SplitJobTest, EachPartIsOneReadAndOneWrite) {
-  Source("C:\\DATA\\REPORT.TXT", 10, 4);
-  std::vector<size_t> reads;
-  sim.beforeRead = [&](std::string_view, int64_t, size_t size) { reads.push_back(size); };
-  Split(kDone, kInformation);
-  EXPECT_EQ((std::vector<size_t>{4, 4, 2}), reads) << "a part was read in pieces or at the wrong size";
 }
 
 TEST_F(SplitJobTest, RangesWriteOnlyTheirPartsAtTheirPlaces) {
@@ -113,7 +84,7 @@ TEST_F(SplitJobTest, RangesWriteOnlyTheirPartsAtTheirPlaces) {
     std::vector<int64_t> written;
   } cases[] = {
       {"3 to 5 of 10", "3", "5", {3, 4, 5}},
-      {"up to the count: the short last part", "9", "10", {9, 10}},
+      {"beyond the count: up to the short last part", "9", "12", {9, 10}},
       {"first above last: nothing", "6", "5", {}},
   };
   // 38 bytes in parts of 4: ten parts, the last one 2 bytes.
@@ -127,7 +98,7 @@ TEST_F(SplitJobTest, RangesWriteOnlyTheirPartsAtTheirPlaces) {
     SetRaw(frm.txtSpltPart[1], c.last);
     SetRaw(frm.txtSpltPart[0], c.first);
     Split(kDone, kInformation);
-    for (int64_t n = 1; n <= 11; ++n) {
+    for (int64_t n = 1; n <= 12; ++n) {
       const std::string path = "D:\\OUT\\REPORT." + PartNumberText(n);
       const bool wanted = std::find(c.written.begin(), c.written.end(), n) != c.written.end();
       EXPECT_EQ(wanted, sim.Exists(path)) << path << (wanted ? " is missing" : " is outside the range");
@@ -138,23 +109,15 @@ TEST_F(SplitJobTest, RangesWriteOnlyTheirPartsAtTheirPlaces) {
   }
 }
 
-TEST_F(SplitJobTest, ARangeBeyondTheCountStopsAtTheRealLastPart) {
-  Source("C:\\DATA\\REPORT.TXT", 10, 4);
-  frm.mnuSettings[3].UserClick();
-  SetRaw(frm.txtSpltPart[1], "9");
-  SetRaw(frm.txtSpltPart[0], "2");
-  Split(kDone, kInformation);
-  EXPECT_EQ(Slice(2, 4), sim.ReadFile("D:\\OUT\\REPORT.002")) << "part 2 holds the wrong bytes";
-  EXPECT_EQ(Slice(3, 4), sim.ReadFile("D:\\OUT\\REPORT.003")) << "the short last part holds the wrong bytes";
-  EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.004")) << "a part past the end of the file was written";
-}
-
-TEST_F(SplitJobTest, ASkippedPartKeepsTheFollowingPartsInPlace) {
+TEST_F(SplitJobTest, TheSkipPolicyKeepsExistingFilesAndTheOtherPartsInPlace) {
   Source("C:\\DATA\\REPORT.TXT", 12, 4);
+  frm.chkMkBat.SetValue(1);
   sim.WriteFile("D:\\OUT\\REPORT.002", "mine");
+  sim.WriteFile("D:\\OUT\\REPORT.bat", "my own");
   Policy(1);
   Split(kDone, kInformation);
   EXPECT_EQ("mine", sim.ReadFile("D:\\OUT\\REPORT.002")) << "the skip policy overwrote an existing part";
+  EXPECT_EQ("my own", sim.ReadFile("D:\\OUT\\REPORT.bat")) << "the skip policy replaced a batch file";
   EXPECT_EQ(Slice(3, 4), sim.ReadFile("D:\\OUT\\REPORT.003")) << "the part after a skipped one moved";
 }
 
@@ -187,20 +150,6 @@ TEST_F(SplitJobTest, TheLargestSourceIsSplitAndOneByteMoreIsRefused) {
 
 // ---- failures ------------------------------------------------------------------
 
-TEST_F(SplitJobTest, AFullDiskFailsAndKeepsTheEarlierParts) {
-  sim.AddDrive('E', DriveSpec{.totalBytes = 3072});  // room for three parts
-  sim.MakeFolders("E:\\OUT");
-  Source("C:\\DATA\\REPORT.TXT", 4000, 1024, "E:\\OUT");
-  frm.chkMkBat.SetValue(1);
-  Split(kFailed, kCritical);
-  EXPECT_EQ(Slice(1, 1024), sim.ReadFile("E:\\OUT\\REPORT.001")) << "an earlier part was damaged";
-  EXPECT_EQ(Slice(2, 1024), sim.ReadFile("E:\\OUT\\REPORT.002")) << "an earlier part was damaged";
-  EXPECT_EQ(Slice(3, 1024), sim.ReadFile("E:\\OUT\\REPORT.003")) << "an earlier part was damaged";
-  EXPECT_FALSE(sim.Exists("E:\\OUT\\REPORT.bat")) << "a batch file was written for an incomplete split";
-  EXPECT_EQ(std::vector<platform::ErrorCode>{err::kDiskFull}, recorded)
-      << "LastErrorNumber does not say disk full";
-}
-
 TEST_F(SplitJobTest, ASourceThatShrinksIsNeverPaddedOut) {
   Source("C:\\DATA\\REPORT.TXT", 12, 4);
   frm.chkMkBat.SetValue(1);
@@ -213,8 +162,7 @@ TEST_F(SplitJobTest, ASourceThatShrinksIsNeverPaddedOut) {
   EXPECT_EQ(sourceBytes.substr(8, 2), sim.ReadFile("D:\\OUT\\REPORT.003"))
       << "the last part holds bytes the source never had";
   EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.bat")) << "a batch file claims the split is whole";
-  EXPECT_EQ(std::vector<platform::ErrorCode>{err::kHandleEof}, recorded)
-      << "the failure's number is not recorded";
+  EXPECT_EQ(Errors{err::kHandleEof}, recorded) << "the failure's number is not recorded";
   sourceBytes.resize(10);
   AfterAnyRun();
 }
@@ -229,7 +177,9 @@ TEST_F(SplitJobTest, FailuresEndByTheirKind) {
   } cases[] = {
       {"a bad sector on reading", Op::kRead, err::kCrc, kDeviceError, false},
       {"a write fault", Op::kWrite, err::kWriteFault, kDeviceError, false},
+      {"a disk pulled while writing", Op::kWrite, err::kNotReady, kDeviceError, false},
       {"memory refused by the system", Op::kRead, err::kNotEnoughMemory, kNoMemory, false},
+      {"a full disk", Op::kWrite, err::kDiskFull, kFailed, true},
       {"a failed close", Op::kClose, err::kAccessDenied, kFailed, true},
       {"a part that cannot be created", Op::kOpen, err::kAccessDenied, kFailed, true},
   };
@@ -250,10 +200,7 @@ TEST_F(SplitJobTest, FailuresEndByTheirKind) {
     EXPECT_EQ(Slice(1, 4), sim.ReadFile("D:\\OUT\\REPORT.001")) << "the part before the failure was damaged";
     EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.003")) << "the split went on after a failure";
     EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.bat")) << "a batch file was written after a failure";
-    EXPECT_EQ(
-        c.recordedNumber ? std::vector<platform::ErrorCode>{c.error} : std::vector<platform::ErrorCode>{},
-        recorded)
-        << "LastErrorNumber is wrong";
+    EXPECT_EQ(c.recordedNumber ? Errors{c.error} : Errors{}, recorded) << "LastErrorNumber is wrong";
   }
 }
 
@@ -281,8 +228,8 @@ TEST_F(SplitJobTest, TheSourceIsNeverOverwritten) {
     bool sameFolder;
     bool batch;
   } cases[] = {
-      {"a part named like the source", "D:\\OUT\\DATA.001", "D:\\OUT", false, false},
-      {"the same, folder typed in other letter case", "D:\\OUT\\DATA.001", "d:\\out", false, false},
+      {"a part named like the source, folder in other letter case", "D:\\OUT\\DATA.001", "d:\\out", false,
+       false},
       {"a batch file named like the source", "C:\\DATA\\JOIN.bat", "C:\\DATA", true, true},
   };
   for (const Case& c : cases) {
@@ -368,39 +315,37 @@ TEST_F(SplitJobTest, TypedPathsAreNormalisedFirst) {
 
 // ---- status line and lock ------------------------------------------------------
 
-// Records every status text and whether it was painted before the call returned.
-class StatusPeer : public ui::Peer {
- public:
-  explicit StatusPeer(ui::Label& label) : label_(label) {}
-  void Sync(ui::Prop what) override {
-    if (what == ui::Prop::kRepaint) painted.push_back(label_.Caption());
-  }
-  std::vector<std::string> painted;
-
- private:
-  ui::Label& label_;
+// Hands what a control asks of its real window to the test.
+struct RecordingPeer : ui::Peer {
+  std::function<void(ui::Prop)> onSync;
+  void Sync(ui::Prop what) override { onSync(what); }
 };
 
 TEST_F(SplitJobTest, TheStatusLineFollowsTheRunAndIsPaintedAtOnce) {
   Source("C:\\DATA\\REPORT.TXT", 10, 4);
   frm.chkMkBat.SetValue(1);
-  StatusPeer peer(frm.lblComplt);
+  std::vector<std::string> painted;
+  RecordingPeer peer;
+  peer.onSync = [&](ui::Prop what) {
+    if (what == ui::Prop::kRepaint) painted.push_back(frm.lblComplt.Caption());
+  };
   frm.lblComplt.peer = &peer;
   Split(kDone, kInformation);
   frm.lblComplt.peer = nullptr;
   EXPECT_EQ(
       (std::vector<std::string>{"Initializing", "0 File /", "1 File /", "2 File /", "3 File /", "4 File /",
                                 "Making Batch File", "Writing Batch File", "Splitting Completed", ""}),
-      peer.painted)
+      painted)
       << "the status line shows the wrong progress, or shows it too late";
 }
 
-TEST_F(SplitJobTest, TheWindowIsLockedDuringTheRunAndFullyUnlockedAfter) {
-  const std::vector<ui::Control*> lockSet = {
-      &frm.txtInFile,      &frm.txtOutPath,     &frm.btnSpltExec,    &frm.chkMkBat,
-      &frm.chkSamDir,      &frm.frameHmny,      &frm.optHmny[0],     &frm.optHmny[1],
-      &frm.optHmny[2],     &frm.frameSpltSize,  &frm.optSpltSize[0], &frm.optSpltSize[1],
-      &frm.optSpltSize[2], &frm.optSpltSize[3], &frm.lblInSelect,    &frm.lblOutSelect};
+TEST_F(SplitJobTest, TheWholeWindowIsLockedInItsOrderDuringTheRunAndUnlockedAfter) {
+  const std::vector<std::string> lockSet = {
+      "txtInFile",      "txtOutPath",     "btnSpltExec",    "chkMkBat",       "chkSamDir",
+      "frameHmny",      "optHmny(0)",     "optHmny(1)",     "optHmny(2)",     "frameSpltSize",
+      "optSpltSize(0)", "optSpltSize(1)", "optSpltSize(2)", "optSpltSize(3)", "txtSpltPart(0)",
+      "txtSpltPart(1)", "mnuFile",        "mnuSet",         "mnuHelp",        "lblInSelect",
+      "lblOutSelect",   "Close"};
   for (bool rangeMode : {false, true}) {
     SCOPED_TRACE(rangeMode ? "range mode" : "whole file");
     Source("C:\\DATA\\REPORT.TXT", 10, 4, "C:\\DATA");
@@ -410,87 +355,45 @@ TEST_F(SplitJobTest, TheWindowIsLockedDuringTheRunAndFullyUnlockedAfter) {
     if (rangeMode != frm.mnuSettings[3].Checked()) frm.mnuSettings[3].UserClick();
     sim.WriteFile("C:\\DATA\\REPORT.001", "old");
     Policy(2);
+    std::vector<std::string> order;
+    std::vector<std::string> atBox;
+    std::vector<std::unique_ptr<RecordingPeer>> peers;
+    auto watch = [&](ui::Peer*& slot, const std::string& name) {
+      peers.push_back(std::make_unique<RecordingPeer>());
+      peers.back()->onSync = [&order, name](ui::Prop what) {
+        if (what == ui::Prop::kEnabled || what == ui::Prop::kCloseEnabled) order.push_back(name);
+      };
+      slot = peers.back().get();
+    };
+    for (ui::Control* control : frm.form.Controls()) watch(control->peer, control->name());
+    for (ui::MenuItem* menu : {&frm.mnuFile, &frm.mnuSet, &frm.mnuHelp}) watch(menu->peer, menu->name());
+    watch(frm.form.peer, "Close");
     dialogs.onBox = [&](const BoxRecord&) {
-      for (ui::Control* control : lockSet)
-        EXPECT_FALSE(control->Enabled()) << control->name() << " is usable";
-      for (ui::MenuItem* menu : {&frm.mnuFile, &frm.mnuSet, &frm.mnuHelp}) {
-        EXPECT_FALSE(menu->Enabled()) << menu->name() << " is usable during the split";
-      }
-      EXPECT_FALSE(frm.txtSpltPart[0].Enabled()) << "the range can be changed during the split";
+      atBox = order;
       EXPECT_FALSE(frm.form.CloseEnabled()) << "the window can be closed during the split";
     };
     dialogs.Expect("C:\\DATA\\REPORT.001を上書きしますか？", 35, "", answer::kCancel);
     Split(kAborted, kWarning);
+    for (ui::Control* control : frm.form.Controls()) control->peer = nullptr;
+    for (ui::MenuItem* menu : {&frm.mnuFile, &frm.mnuSet, &frm.mnuHelp}) menu->peer = nullptr;
+    frm.form.peer = nullptr;
     dialogs.onBox = nullptr;
     EXPECT_EQ("old", sim.ReadFile("C:\\DATA\\REPORT.001")) << "an aborted part was overwritten";
-    for (ui::Control* control : lockSet)
-      EXPECT_TRUE(control->Enabled()) << control->name() << " stays locked";
-    EXPECT_EQ(rangeMode, frm.txtSpltPart[0].Enabled()) << "the range boxes do not follow range mode";
-    EXPECT_EQ(rangeMode, frm.txtSpltPart[1].Enabled()) << "the range boxes do not follow range mode";
+
+    // Without range mode the range boxes stay disabled throughout; the output
+    // folder, disabled by same-folder mode, comes back enabled all the same.
+    std::vector<std::string> locked;
+    std::vector<std::string> unlocked;
+    for (const std::string& name : lockSet) {
+      if (!rangeMode && name.starts_with("txtSpltPart")) continue;
+      unlocked.push_back(name);
+      if (name != "txtOutPath" && name != "lblOutSelect") locked.push_back(name);
+    }
+    EXPECT_EQ(locked, atBox) << "the window is not locked as a whole, in its order, while the split runs";
+    locked.insert(locked.end(), unlocked.begin(), unlocked.end());
+    EXPECT_EQ(locked, order) << "the window is not unlocked as a whole, in its order, after the split";
     frm.chkSamDir.SetValue(0);
   }
-}
-
-// Records the order in which controls and menus change their enabled state.
-class EnabledPeer : public ui::Peer {
- public:
-  EnabledPeer(std::string name, std::vector<std::string>* order) : name_(std::move(name)), order_(order) {}
-  void Sync(ui::Prop what) override {
-    if (what == ui::Prop::kEnabled || what == ui::Prop::kCloseEnabled) order_->push_back(name_);
-  }
-
- private:
-  std::string name_;
-  std::vector<std::string>* order_;
-};
-
-TEST_F(SplitJobTest, TheLockGoesThroughTheWindowInItsOrder) {
-  frm.mnuSettings[3].UserClick();  // range mode: the range boxes are locked too
-  std::vector<std::string> order;
-  std::vector<std::unique_ptr<EnabledPeer>> peers;
-  for (ui::Control* control : frm.form.Controls()) {
-    peers.push_back(std::make_unique<EnabledPeer>(control->name(), &order));
-    control->peer = peers.back().get();
-  }
-  for (ui::MenuItem* menu : {&frm.mnuFile, &frm.mnuSet, &frm.mnuHelp}) {
-    peers.push_back(std::make_unique<EnabledPeer>(menu->name(), &order));
-    menu->peer = peers.back().get();
-  }
-  peers.push_back(std::make_unique<EnabledPeer>("Close", &order));
-  frm.form.peer = peers.back().get();
-  frm.SetControlsEnabled(0);
-  const std::vector<std::string> expected = {
-      "txtInFile",      "txtOutPath",     "btnSpltExec",    "chkMkBat",       "chkSamDir",
-      "frameHmny",      "optHmny(0)",     "optHmny(1)",     "optHmny(2)",     "frameSpltSize",
-      "optSpltSize(0)", "optSpltSize(1)", "optSpltSize(2)", "optSpltSize(3)", "txtSpltPart(0)",
-      "txtSpltPart(1)", "mnuFile",        "mnuSet",         "mnuHelp",        "lblInSelect",
-      "lblOutSelect",   "Close"};
-  EXPECT_EQ(expected, order) << "the window is locked in another order or not as a whole";
-  order.clear();
-  frm.SetControlsEnabled(-1);
-  EXPECT_EQ(expected, order) << "the window is unlocked in another order or not as a whole";
-  EXPECT_TRUE(frm.form.CloseEnabled()) << "the Close command stays greyed";
-  for (ui::Control* control : frm.form.Controls()) control->peer = nullptr;
-  for (ui::MenuItem* menu : {&frm.mnuFile, &frm.mnuSet, &frm.mnuHelp}) menu->peer = nullptr;
-  frm.form.peer = nullptr;
-}
-
-TEST(SplitFailureKinds, PlatformErrorsAreSortedForTheEndMessage) {
-  std::vector<platform::ErrorCode> recorded;
-  auto record = [&](platform::ErrorCode e) { recorded.push_back(e); };
-  for (platform::ErrorCode e : {err::kNotEnoughMemory, err::kOutOfMemory}) {
-    EXPECT_EQ(end_state::kOutOfMemory, StateForFailure(e, record)) << e << " is not a lack of memory";
-  }
-  for (platform::ErrorCode e : {err::kCrc, err::kSeek, err::kSectorNotFound, err::kWriteFault,
-                                err::kReadFault, err::kGenFailure, err::kIoDevice, err::kNotReady}) {
-    EXPECT_EQ(end_state::kDeviceError, StateForFailure(e, record)) << e << " is not a device error";
-  }
-  EXPECT_TRUE(recorded.empty()) << "a failure with its own message was recorded";
-  EXPECT_EQ(end_state::kFailed, StateForFailure(err::kDiskFull, record))
-      << "a full disk is not a plain failure";
-  EXPECT_EQ(end_state::kFailed, StateForFailure(err::kAccessDenied, {})) << "no recorder must not matter";
-  EXPECT_EQ(std::vector<platform::ErrorCode>{err::kDiskFull}, recorded)
-      << "the failure's number is not recorded";
 }
 
 }  // namespace

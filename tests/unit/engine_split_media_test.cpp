@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@ using platform::sim::DriveSpec;
 using platform::sim::Op;
 
 constexpr int64_t kFloppy = 1457664;
+const std::string kNextDisk = "ドライブ A: に次のディスクを入れて下さい";
 
 std::string HostFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -50,14 +52,13 @@ TEST_F(FloppySplitTest, FourMegabytesSpanThreeFloppiesAndJoinAgain) {
   dialogs.onBox = [&](const BoxRecord& box) {
     if (box.style == 65) disks.push_back(sim.SwapDisk('A', "DISK" + std::to_string(disks.size() + 1)));
   };
-  dialogs.Expect("ドライブ A: に次のディスクを入れて下さい", 65, "", answer::kOk);
-  dialogs.Expect("ドライブ A: に次のディスクを入れて下さい", 65, "", answer::kOk);
+  dialogs.Expect(kNextDisk, 65, "", answer::kOk);
+  dialogs.Expect(kNextDisk, 65, "", answer::kOk);
   Split(kDone, 64);
   ASSERT_EQ(3u, disks.size()) << "the parts were not spread over three disks";
 
   // Gather what is on the disks and join it as the batch file says.
-  const std::string batch = HostFile(disks[2] + "/BIG.bat");
-  EXPECT_EQ("COPY /B BIG.001+BIG.002+BIG.003 \"BIG.BIN\"\r\n", batch)
+  EXPECT_EQ("COPY /B BIG.001+BIG.002+BIG.003 \"BIG.BIN\"\r\n", HostFile(disks[2] + "/BIG.bat"))
       << "the batch file is not on the last disk";
   std::string joined;
   for (size_t i = 0; i < disks.size(); ++i) {
@@ -75,7 +76,7 @@ TEST_F(FloppySplitTest, ADiskTakenOutBetweenPartsIsAskedFor) {
   dialogs.onBox = [&](const BoxRecord& box) {
     if (box.style == 65) floppy->notReady = false;  // the same disk back in
   };
-  dialogs.Expect("ドライブ A: に次のディスクを入れて下さい", 65, "", answer::kOk);
+  dialogs.Expect(kNextDisk, 65, "", answer::kOk);
   Split(kDone, 64);
   EXPECT_EQ(sourceBytes,
             sim.ReadFile("A:\\REPORT.001") + sim.ReadFile("A:\\REPORT.002") + sim.ReadFile("A:\\REPORT.003"))
@@ -96,7 +97,10 @@ TEST_F(FloppySplitTest, AWriteProtectedDiskCanBeFreedAndRetried) {
 
 TEST_F(FloppySplitTest, APartLargerThanAnyDiskEndsWhenTheUserGivesUp) {
   Source("C:\\DATA\\REPORT.TXT", size_t{2} << 20, 2.0 * 1024 * 1024, "A:\\");
-  dialogs.Expect("ドライブ A: に次のディスクを入れて下さい", 65, "", answer::kCancel);
+  // No to the abort question brings the prompt back.
+  dialogs.Expect(kNextDisk, 65, "", answer::kCancel);
+  dialogs.Expect("分割を中断しますか？", 36, "", answer::kNo);
+  dialogs.Expect(kNextDisk, 65, "", answer::kCancel);
   dialogs.Expect("分割を中断しますか？", 36, "", answer::kYes);
   Split(kAborted, 48);
   EXPECT_FALSE(sim.Exists("A:\\REPORT.001")) << "a part was written to a disk too small for it";
