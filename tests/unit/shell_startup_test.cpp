@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "media/paths.h"
 #include "platform/sim/sim_dialogs.h"
 #include "platform/sim/sim_system.h"
 #include "platform/sim/sim_window_host.h"
@@ -40,7 +39,6 @@ TEST_F(Startup, StepsRunInOrderAndTheWindowShowsLast) {
     EXPECT_EQ(frm.form.Left(), 1200) << "the window must be placed before the command line is taken";
     EXPECT_EQ(frm.chkMkBat.Value(), 0) << "the settings must be applied before the command line is taken";
     EXPECT_EQ(frm.split.lngFileSize, -1) << "no source is chosen yet";
-    EXPECT_EQ(p.ProgramShortPath(), media::GetShortPath(system, "C:\\Program Files\\Quarnimo\\Quarnimo.exe"));
     frm.split.lngFileCount = 7;  // as a plan computed for a file on the command line
     frm.form.SetState(ui::WindowState::kMinimized);
   };
@@ -68,7 +66,6 @@ TEST_F(Startup, StoredPositionIsClampedToTheScreen) {
   } cases[] = {
       {"", 0, 0},
       {"xpos=-500\r\nypos=-1\r\n", 0, 0},
-      {"xpos=1200\r\nypos=900\r\n", 1200, 900},
       {"xpos=15360\r\nypos=10860\r\n", 15360, 10860},
       {"xpos=15361\r\nypos=10861\r\n", 10965, 5865},
       {"xpos=99999999\r\nypos=1e999\r\n", 10965, 5865},
@@ -85,18 +82,6 @@ TEST_F(Startup, StoredPositionIsClampedToTheScreen) {
     EXPECT_EQ(program.frmMAIN()->form.Top(), c.top) << c.file << ": the window opens at the wrong top edge";
   }
   EXPECT_EQ(File(), "xpos=abc\r\nypos=1200.4 twips\r\n") << "starting must not rewrite the settings";
-}
-
-TEST_F(Startup, NoSettingsFileOpensWithDefaultsAndCreatesTheFile) {
-  Program program(system, dialogs, host);
-  ASSERT_EQ(program.Start(), StartOutcome::kShown);
-  window::FrmMain& frm = *program.frmMAIN();
-  EXPECT_EQ(frm.txtOutPath.Text(), "C:\\Program Files\\Quarnimo")
-      << "the output folder defaults to the program's";
-  EXPECT_EQ(frm.chkMkBat.Value(), 1) << "the batch file is made by default";
-  EXPECT_EQ(frm.split.lngSpltSize, 1457664) << "the part size defaults to a DOS/V floppy";
-  EXPECT_EQ(File(), "LastErrorNumber=0\r\nLastError=\r\n")
-      << "the first read must create the file with the error keys";
 }
 
 TEST_F(Startup, StoredCdSizeWarnsBeforeTheWindowShowsAndFormextXDoesNotStopTheStart) {
@@ -119,7 +104,6 @@ TEST_F(Startup, ProgramNotNamedExeIsToldAndRecordedWithoutAWindow) {
     StartOutcome expected;
   } cases[] = {
       {"Quarnimo.bin", false, StartOutcome::kBadProgramName},
-      {"Quarnimo", false, StartOutcome::kBadProgramName},
       {"Quarnimo.bin", true, StartOutcome::kShown},
       {"QUARNIMO.EXE", false, StartOutcome::kShown},
   };
