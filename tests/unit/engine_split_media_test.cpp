@@ -2,7 +2,6 @@
 // parts gathered from several disks that must join to the source.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>

@@ -158,24 +158,24 @@ TEST_F(Drops, EachDropTakesWhatTheUserAgreedTo) {
   struct Case {
     const char* what;
     Strings dropped;
-    bool sameFolder;
     std::string question;  // "" for none
     int answer;
+    bool sameFolder;
     std::string source;  // "": the old one stays
     std::string output;  // "": the program's folder stays
     Strings started;     // files given to further instances
   } cases[] = {
-      {"one file", {b}, false, "", 0, b, "", {}},
-      {"one file in short form", {firstShort}, false, "", 0, firstShort, "", {}},
-      {"a folder, yes", {folder}, false, askFolder, kYes, "", folder, {}},
-      {"a folder, no", {folder}, false, askFolder, kNo, "", "", {}},
-      {"a folder in same-folder mode", {folder}, true, askFolder, kYes, "", "", {}},
-      {"three files, yes", {a, b, c3}, false, askMany, kYes, a, "", {b, c3}},
-      {"three files, no", {a, b, c3}, false, askMany, kNo, a, "", {}},
-      {"a folder first, yes", {folder, b, first}, false, askMany, kYes, "", "", {b, firstShort}},
-      {"two folders", {folder, "C:\\My Files"}, false, askMany, kYes, "", "", {}},
-      {"a vanished file", {"C:\\gone.txt"}, false, "", 0, "", "", {}},
-      {"a name cut at 259 characters", {longName, b}, false, askMany, kYes, "", "", {b}},
+      {"one file", {b}, "", 0, false, b, "", {}},
+      {"one file in short form", {firstShort}, "", 0, false, firstShort, "", {}},
+      {"a folder, yes", {folder}, askFolder, kYes, false, "", folder, {}},
+      {"a folder, no", {folder}, askFolder, kNo, false, "", "", {}},
+      {"a folder in same-folder mode", {folder}, askFolder, kYes, true, "", "", {}},
+      {"three files, yes", {a, b, c3}, askMany, kYes, false, a, "", {b, c3}},
+      {"three files, no", {a, b, c3}, askMany, kNo, false, a, "", {}},
+      {"a folder first, yes", {folder, b, first}, askMany, kYes, false, "", "", {b, firstShort}},
+      {"two folders", {folder, "C:\\My Files"}, askMany, kYes, false, "", "", {}},
+      {"a vanished file", {"C:\\gone.txt"}, "", 0, false, "", "", {}},
+      {"a name cut at 259 characters", {longName, b}, askMany, kYes, false, "", "", {b}},
   };
   for (const Case& c : cases) {
     ASSERT_EQ(frm->TakeSource(oldSource, oldSource), platform::err::kNone);

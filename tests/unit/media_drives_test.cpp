@@ -30,17 +30,17 @@ TEST(DrivesTest, PathAttributesWithTheCriticalErrorDialogOff) {
 
   struct Case {
     const char* path;
-    uint8_t fileMode;
-    const char* queried;
+    const char* queried;  // what the system is asked about
     int32_t attributes;
+    uint8_t fileMode;
     const char* why;
   } cases[] = {
-      {"A:", 0, "A:\\", attr::kDirectory, "a drive in folder mode asks about its root"},
-      {"C:\\Parts\\", 0, "C:\\Parts\\", attr::kDirectory, "a trailing backslash is not doubled"},
-      {"C:\\Archived", 0, "C:\\Archived\\", 48, "folder and archive is not exactly a folder"},
-      {"C:\\Program Files\\Quarnimo\\Quarnimo.exe", 0, "C:\\Program Files\\Quarnimo\\Quarnimo.exe\\", -1,
+      {"A:", "A:\\", attr::kDirectory, 0, "a drive in folder mode asks about its root"},
+      {"C:\\Parts\\", "C:\\Parts\\", attr::kDirectory, 0, "a trailing backslash is not doubled"},
+      {"C:\\Archived", "C:\\Archived\\", 48, 0, "folder and archive is not exactly a folder"},
+      {"C:\\Program Files\\Quarnimo\\Quarnimo.exe", "C:\\Program Files\\Quarnimo\\Quarnimo.exe\\", -1, 0,
        "a file named as a folder does not exist"},
-      {"C:\\Parts\\none.001", 1, "C:\\Parts\\none.001", -1, "a missing file reads as -1"},
+      {"C:\\Parts\\none.001", "C:\\Parts\\none.001", -1, 1, "a missing file reads as -1"},
   };
   for (const Case& c : cases) {
     sim.attributeQueries.clear();

@@ -13,8 +13,6 @@
 namespace qn::window {
 namespace {
 
-const std::string kProgramFile = "C:\\Program Files\\Quarnimo\\Quarnimo.exe";
-
 class Selection : public ::testing::Test {
  protected:
   platform::sim::SimSystem system;

@@ -26,6 +26,7 @@ TEST_F(MainDesign, EveryDesignedControlIsOnTheFormWithItsOwnPlaceInTheFocusOrder
   const std::vector<ui::Control*>& controls = frm.form.Controls();
   ASSERT_EQ(controls.size(), design::kControls.size()) << "a designed control is missing from the window";
   std::vector<int> tabs;
+  tabs.reserve(controls.size());
   for (const ui::Control* control : controls) tabs.push_back(control->tabIndex);
   std::sort(tabs.begin(), tabs.end());
   for (int i = 0; i < static_cast<int>(tabs.size()); ++i) {
