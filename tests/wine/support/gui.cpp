@@ -12,25 +12,16 @@ namespace qn::guitest {
 using platform::win32::Narrow;
 using platform::win32::Widen;
 
-namespace {
-
-void Dispatch(MSG& msg) {
-  if (!platform::win32::TranslateFormMessage(msg)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
-
-}  // namespace
-
 void PumpPending() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));
+      PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop that waits for it
       return;
     }
-    Dispatch(msg);
+    if (platform::win32::TranslateFormMessage(msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
   }
 }
 
