@@ -42,17 +42,15 @@ inline void RemoveTree(const std::wstring& folder) {
   RemoveDirectoryW(folder.c_str());
 }
 
-// A fresh folder under `parent` (the system's temporary folder when empty),
-// removed with its content when the object goes. path() is its UTF-8 path
-// in the stored spelling, without a trailing backslash.
+// A fresh folder in the system's temporary folder, removed with its content
+// when the object goes. path() is its UTF-8 path in the stored spelling,
+// without a trailing backslash.
 class TempDir {
  public:
-  explicit TempDir(std::wstring parent = {}) {
-    if (parent.empty()) {
-      wchar_t temp[MAX_PATH] = {};
-      GetTempPathW(MAX_PATH, temp);
-      parent = temp;
-    }
+  TempDir() {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    std::wstring parent = temp;
     while (!parent.empty() && parent.back() == L'\\') parent.pop_back();
     static unsigned counter = 0;
     for (int attempt = 0; attempt < 1000 && folder_.empty(); ++attempt) {
@@ -93,10 +91,13 @@ inline bool WriteWholeFile(const std::string& path, std::string_view bytes) {
   return ok && written == bytes.size();
 }
 
-// The whole content of a file; "" when it cannot be read.
+// The whole content of a file, read as the program reads values.ini (any
+// other process may write, replace or delete it meanwhile); "" when it
+// cannot be read.
 inline std::string ReadWholeFile(const std::string& path) {
-  const HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file =
+      CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return {};
   std::string out;
   char buffer[65536];
