@@ -1,34 +1,26 @@
-// The settings file on Wine's real file system: code page 932 on disk, a
-// write that cannot replace the file, and another process saving while this
-// one reads.
+// The settings file of the real Quarnimo.exe on Wine's real file system:
+// code page 932 on disk, a save that cannot replace the file, and this
+// process reading while the program saves again and again.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <string>
-#include <string_view>
-#include <utility>
+#include <thread>
 #include <vector>
 
-#include "platform/win32/system_win32.h"
-#include "shell/settings.h"
-#include "tests/wine/support/gui.h"
+#include "tests/wine/support/quarnimo_app.h"
 #include "tests/wine/wine_test_util.h"
 
 namespace qn::winetest {
 namespace {
 
-// The real machine with the program's folder moved to a test's folder.
-class FolderSystem : public platform::win32::Win32System {
- public:
-  explicit FolderSystem(std::string folder) : folder_(std::move(folder)) {}
-  std::string ProgramFolder() override { return folder_; }
+constexpr const char* kSave = "mnuSettings(6)";
 
- private:
-  std::string folder_;
-};
-
-// Names in `folder` other than values.ini: what a write may have left behind.
+// Files in the folder other than the program and values.ini: what a save
+// may have left behind.
 std::vector<std::string> Strays(const TempDir& dir) {
   std::vector<std::string> names;
   WIN32_FIND_DATAW entry{};
@@ -36,99 +28,89 @@ std::vector<std::string> Strays(const TempDir& dir) {
   if (find == INVALID_HANDLE_VALUE) return names;
   do {
     const std::string name = Narrow(entry.cFileName);
-    if (name != "." && name != ".." && name != "values.ini") names.push_back(name);
+    const bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (!folder && name != "values.ini" && name != "Quarnimo.exe") names.push_back(name);
   } while (FindNextFileW(find, &entry));
   FindClose(find);
   return names;
 }
 
 TEST(ShellSettings, JapaneseFolderIsStoredInCodePage932AndReadBack) {
-  TempDir dir;
-  ASSERT_TRUE(dir.ok());
-  FolderSystem system(dir.path());
   ASSERT_EQ(GetACP(), 932u) << "the test needs the Japanese code page";
-  shell::WriteSetting(system, shell::setting::kDpath, "C:\\能力\\分割先");
-  EXPECT_EQ(ReadWholeFile(dir / "values.ini"), "dpath=C:\\\x94\\\x97\xcd\\\x95\xaa\x8a\x84\x90\xe6\r\n")
-      << "values.ini must hold Shift_JIS, as other programs on the system read it";
-  EXPECT_EQ(shell::ReadSetting(system, shell::setting::kDpath), "C:\\能力\\分割先")
-      << "a Japanese output folder does not survive a save";
+  TempDir dir;
+  const std::string folder = dir / "能力";
+  ASSERT_TRUE(dir.ok() && CreateDirectoryW(Widen(folder).c_str(), nullptr));
+  {
+    QuarnimoApp app(dir.path());
+    ASSERT_TRUE(app.ok()) << app.error();
+    ASSERT_TRUE(app.SetText("txtOutPath", folder));
+    ASSERT_TRUE(app.ChooseMenu(kSave));
+    EXPECT_NE(ReadWholeFile(dir / "values.ini").find("\r\ndpath=" + dir.path() + "\\\x94\\\x97\xcd\r\n"),
+              std::string::npos)
+        << "values.ini must hold Shift_JIS, as other programs on the system read it";
+    EXPECT_EQ(app.Close(), 0);
+  }
+  QuarnimoApp again(dir.path());
+  ASSERT_TRUE(again.ok()) << again.error();
+  EXPECT_EQ(again.Text("txtOutPath"), folder) << "a Japanese output folder does not survive a save";
   EXPECT_EQ(Strays(dir), std::vector<std::string>{}) << "a save left a temporary file behind";
 }
 
 TEST(ShellSettings, ReadOnlyFileIsLeftAsItWasAndNothingIsLeftBehind) {
   TempDir dir;
   ASSERT_TRUE(dir.ok());
-  FolderSystem system(dir.path());
   const std::string ini = dir / "values.ini";
   ASSERT_TRUE(WriteWholeFile(ini, "xpos=15\r\n"));
   ASSERT_TRUE(SetFileAttributesW(Widen(ini).c_str(), FILE_ATTRIBUTE_READONLY));
-  shell::WriteSetting(system, shell::setting::kXpos, "30");
+  QuarnimoApp app(dir.path());
+  ASSERT_TRUE(app.ok()) << app.error();
+  ASSERT_TRUE(app.ChooseMenu(kSave));
+  EXPECT_TRUE(app.Idle()) << "a refused save must show nothing";
+  EXPECT_EQ(app.Close(), 0);
   EXPECT_EQ(ReadWholeFile(ini), "xpos=15\r\n") << "a read-only settings file was changed";
   EXPECT_EQ(Strays(dir), std::vector<std::string>{}) << "a refused save left a temporary file behind";
-  EXPECT_EQ(shell::ReadSetting(system, shell::setting::kXpos), "15");
 }
 
-TEST(ShellSettings, AReaderNeverSeesAHalfWrittenFileWhileAnotherProcessSaves) {
+TEST(ShellSettings, AReaderNeverSeesAHalfWrittenFileWhileTheProgramSaves) {
   TempDir dir;
   ASSERT_TRUE(dir.ok());
   const std::string ini = dir / "values.ini";
-  const char* const keys[] = {"LastErrorNumber", "LastError", "xpos",    "ypos",    "dpath",  "makebatch",
-                              "checkow",         "sizeopt",   "devsize", "samedir", "formext"};
+  const std::vector<std::string> keys = {"LastErrorNumber", "LastError", "xpos",    "ypos",
+                                         "dpath",           "makebatch", "checkow", "sizeopt",
+                                         "devsize",         "samedir",   "formext"};
   std::string first;
-  for (const char* key : keys) first += std::string(key) + "=0\r\n";
+  for (const std::string& key : keys) first += key + "=0\r\n";
   ASSERT_TRUE(WriteWholeFile(ini, first));
+  QuarnimoApp app(dir.path());
+  ASSERT_TRUE(app.ok()) << app.error();
 
-  std::wstring command = L"\"" + Widen(BuildDir() + "\\tests\\wine\\shell_settings_writer.exe") + L"\" \"" +
-                         Widen(dir.path()) + L"\" 80";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION writer{};
-  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                             &writer))
-      << "the writer cannot be started: error " << GetLastError();
-  CloseHandle(writer.hThread);
-
+  std::atomic<bool> saving = true;
   int reads = 0;
   int bad = 0;
   std::string firstBad;
-  bool writing = true;
-  while (writing) {
-    writing = WaitForSingleObject(writer.hProcess, 0) != WAIT_OBJECT_0;
-    // Opened as every instance opens it for reading.
-    const HANDLE file =
-        CreateFileW(Widen(ini).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    std::string content;
-    if (file == INVALID_HANDLE_VALUE) {
-      content = "<cannot open: error " + std::to_string(GetLastError()) + ">";
-    } else {
-      char buffer[4096];
-      DWORD got = 0;
-      while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
-      CloseHandle(file);
+  std::thread reader([&] {
+    for (; saving; ++reads) {
+      const std::string content = "\r\n" + ReadWholeFile(ini);  // so that every key follows a line end
+      bool whole = content.ends_with("\r\n") && std::count(content.begin(), content.end(), '\n') == 12;
+      for (const std::string& key : keys)
+        whole = whole && content.find("\r\n" + key + "=") != std::string::npos;
+      if (!whole && bad++ == 0) firstBad = content;
     }
-    ++reads;
-    int lines = 0;
-    for (size_t at = content.find("\r\n"); at != std::string::npos; at = content.find("\r\n", at + 2))
-      ++lines;
-    bool whole = lines == 11 && content.size() >= 2 && content.ends_with("\r\n");
-    for (const char* key : keys) {
-      whole = whole && (content.starts_with(std::string(key) + "=") ||
-                        content.find("\r\n" + std::string(key) + "=") != std::string::npos);
-    }
-    if (!whole && bad++ == 0) firstBad = content;
+  });
+  // Lengths change from save to save, so a cut file cannot pass for a whole one.
+  for (int round = 0; round < 60; ++round) {
+    ASSERT_TRUE(app.SetText("txtOutPath", round % 2 == 0 ? "C:\\" : dir.path()));
+    ASSERT_TRUE(app.SetChecked("chkMkBat", round % 2 == 0));
+    ASSERT_TRUE(app.ChooseMenu(kSave));
   }
-  DWORD code = 1;
-  GetExitCodeProcess(writer.hProcess, &code);
-  CloseHandle(writer.hProcess);
-  EXPECT_EQ(code, 0u) << "the writer failed";
-  EXPECT_GT(reads, 1) << "the reader never ran alongside the writer";
+  saving = false;
+  reader.join();
+  EXPECT_GT(reads, 1) << "the reader never ran alongside the saves";
   EXPECT_EQ(bad, 0) << bad << " of " << reads
-                    << " reads saw a cut or missing settings file while another instance saved; the first:\n"
+                    << " reads saw a cut or missing settings file while the program saved; the first:"
                     << firstBad;
-  EXPECT_EQ(shell::ReadSetting(*std::make_unique<FolderSystem>(dir.path()), shell::setting::kDevSize),
-            std::to_string(1 + 79 * 7919))
-      << "the last save is not what the file holds";
+  EXPECT_EQ(app.Setting("dpath"), dir.path()) << "the last save is not what the file holds";
+  EXPECT_EQ(app.Close(), 0);
   EXPECT_EQ(Strays(dir), std::vector<std::string>{}) << "the saves left temporary files behind";
 }
 

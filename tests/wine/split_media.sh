@@ -1,6 +1,6 @@
 #!/bin/sh
 # Real media for the split tests under Wine, made of small tmpfs mounts:
-# four 1.44 MB floppy disks (fd1..fd4) for drive A:, which Wine reports as
+# three 1.44 MB floppy disks (fd1..fd3) for drive A:, which Wine reports as
 # removable, and a 3 MB disk for drive M:, a fixed drive that fills up.
 #
 # Usage: split_media.sh ACTION BUILD_DIR PREFIX [N]
@@ -17,8 +17,6 @@
 set -u
 action=$1 build=$2 prefix=$3 n=${4:-}
 media="$build/split-media"
-floppy_bytes=1457664
-full_bytes=3145728
 
 # Wine as the tests run it (locale, display, no debugger), in this prefix.
 wine_reg() {
@@ -26,7 +24,7 @@ wine_reg() {
 }
 
 unmount_all() {
-  for dir in "$media"/fd1 "$media"/fd2 "$media"/fd3 "$media"/fd4 "$media"/full; do
+  for dir in "$media"/fd1 "$media"/fd2 "$media"/fd3 "$media"/full; do
     if mountpoint -q "$dir" 2>/dev/null; then
       umount "$dir" 2>/dev/null || umount -l "$dir" 2>/dev/null || true
     fi
@@ -43,19 +41,13 @@ up)
   if [ "$(id -u)" != 0 ]; then
     reason="mounting the test disks needs root (uid $(id -u))"
   else
-    for disk in fd1 fd2 fd3 fd4; do
-      mkdir -p "$media/$disk"
-      if ! err=$(mount -t tmpfs -o "size=$floppy_bytes,mode=0777" tmpfs "$media/$disk" 2>&1); then
+    for disk in fd1:1457664 fd2:1457664 fd3:1457664 full:3145728; do
+      mkdir -p "$media/${disk%:*}"
+      if ! err=$(mount -t tmpfs -o "size=${disk#*:},mode=0777" tmpfs "$media/${disk%:*}" 2>&1); then
         reason="cannot mount a tmpfs: $err"
         break
       fi
     done
-    if [ -z "$reason" ]; then
-      mkdir -p "$media/full"
-      if ! err=$(mount -t tmpfs -o "size=$full_bytes,mode=0777" tmpfs "$media/full" 2>&1); then
-        reason="cannot mount a tmpfs: $err"
-      fi
-    fi
   fi
   if [ -n "$reason" ]; then
     unmount_all
@@ -72,6 +64,9 @@ up)
   WINEPREFIX="$prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
   WINEPREFIX="$prefix" /usr/lib/wine/wineserver -w 2>/dev/null || true
   WINEPREFIX="$prefix" /usr/lib/wine/wineserver -p >/dev/null 2>&1 </dev/null
+  # A first Wine program from here, with its output going nowhere: the
+  # services Wine starts with it must not inherit a test's output pipe, on
+  # which ctest would wait forever.
   wine_reg query 'HKLM\Software\Wine\Drives' /v a:
   echo "split media ready in $media: A: floppy, M: 3 MB fixed disk"
   ;;
@@ -81,24 +76,12 @@ down)
   unmount_all
   rm -rf "$media"
   ;;
-insert)
-  ln -sfn "$media/fd$n" "$prefix/dosdevices/a:"
-  ;;
-eject)
-  ln -sfn "$media/no-disk" "$prefix/dosdevices/a:"
-  ;;
-protect)
-  mount -o remount,ro "$media/fd$n"
-  ;;
-unprotect)
-  mount -o remount,rw "$media/fd$n"
-  ;;
-format)
-  mount -o remount,rw "$media/fd$n" && find "$media/fd$n" -mindepth 1 -delete
-  ;;
-wipe)
-  find "$media/full" -mindepth 1 -delete
-  ;;
+insert) ln -sfn "$media/fd$n" "$prefix/dosdevices/a:" ;;
+eject) ln -sfn "$media/no-disk" "$prefix/dosdevices/a:" ;;
+protect) mount -o remount,ro "$media/fd$n" ;;
+unprotect) mount -o remount,rw "$media/fd$n" ;;
+format) mount -o remount,rw "$media/fd$n" && find "$media/fd$n" -mindepth 1 -delete ;;
+wipe) find "$media/full" -mindepth 1 -delete ;;
 *)
   echo "usage: $0 up|down|insert|eject|protect|unprotect|format|wipe BUILD_DIR PREFIX [N]" >&2
   exit 2

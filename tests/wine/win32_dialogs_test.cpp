@@ -12,10 +12,11 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <future>
 #include <string>
-#include <thread>
+#include <utility>
 
+#include "tests/wine/support/gui.h"
 #include "tests/wine/wine_test_util.h"
 
 namespace qn::winetest {
@@ -23,57 +24,53 @@ namespace {
 
 using platform::win32::Win32Dialogs;
 
-struct DialogSearch {
-  HWND found = nullptr;
+// What the user saw of a dialog.
+struct Seen {
+  std::string title;
+  std::string texts;  // of its static controls, run together
+  bool ownerDisabled = false;
 };
 
-BOOL CALLBACK FindOwnDialog(HWND window, LPARAM param) {
+std::string TextOf(HWND window) {
+  wchar_t text[512] = {};
+  GetWindowTextW(window, text, 512);
+  return Narrow(text);
+}
+
+BOOL CALLBACK FindOwnDialog(HWND window, LPARAM found) {
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
-  wchar_t className[16] = {};
-  GetClassNameW(window, className, 16);
-  if (process == GetCurrentProcessId() && IsWindowVisible(window) && std::wstring(className) == L"#32770") {
-    reinterpret_cast<DialogSearch*>(param)->found = window;  // NOLINT(performance-no-int-to-ptr)
-    return FALSE;
+  if (process != GetCurrentProcessId() || !IsWindowVisible(window) ||
+      guitest::ClassName(window) != "#32770") {
+    return TRUE;
+  }
+  *reinterpret_cast<HWND*>(found) = window;  // NOLINT(performance-no-int-to-ptr)
+  return FALSE;
+}
+
+BOOL CALLBACK CollectStaticTexts(HWND child, LPARAM all) {
+  if (_stricmp(guitest::ClassName(child).c_str(), "Static") == 0) {
+    *reinterpret_cast<std::string*>(all) += TextOf(child);  // NOLINT(performance-no-int-to-ptr)
   }
   return TRUE;
 }
 
-// The first visible dialog of this process; waits generously for it.
-HWND WaitForDialog() {
-  for (int i = 0; i < 600; ++i) {
-    DialogSearch search;
-    EnumWindows(FindOwnDialog, reinterpret_cast<LPARAM>(&search));
-    if (search.found != nullptr) return search.found;
-    Sleep(100);
+// Plays the user on a helper thread (std::async) while this one shows a
+// modal dialog: waits for the first visible dialog of this process, reads it
+// and presses `button`.
+Seen PlayUser(WPARAM button, HWND owner) {
+  HWND dialog = nullptr;
+  for (int i = 0; i < 600 && dialog == nullptr; ++i, Sleep(100)) {
+    EnumWindows(FindOwnDialog, reinterpret_cast<LPARAM>(&dialog));
   }
-  return nullptr;
+  Seen seen;
+  if (dialog == nullptr) return seen;
+  seen.ownerDisabled = owner != nullptr && !IsWindowEnabled(owner);
+  seen.title = TextOf(dialog);
+  EnumChildWindows(dialog, CollectStaticTexts, reinterpret_cast<LPARAM>(&seen.texts));
+  PostMessageW(dialog, WM_COMMAND, button, 0);
+  return seen;
 }
-
-BOOL CALLBACK CollectStaticTexts(HWND child, LPARAM param) {
-  wchar_t className[16] = {};
-  GetClassNameW(child, className, 16);
-  if (_wcsicmp(className, L"Static") == 0) {
-    wchar_t text[512] = {};
-    GetWindowTextW(child, text, 512);
-    *reinterpret_cast<std::wstring*>(param) += text;  // NOLINT(performance-no-int-to-ptr)
-  }
-  return TRUE;
-}
-
-// COM for the shell dialogs, as the program sets it up.
-class ComScope {
- public:
-  ComScope() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-  ~ComScope() {
-    if (SUCCEEDED(result_)) CoUninitialize();
-  }
-  ComScope(const ComScope&) = delete;
-  ComScope& operator=(const ComScope&) = delete;
-
- private:
-  HRESULT result_;
-};
 
 TEST(Win32Dialogs, MessageBoxIsModalOverItsOwnerAndReturnsTheAnswer) {
   const HWND owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200,
@@ -81,89 +78,52 @@ TEST(Win32Dialogs, MessageBoxIsModalOverItsOwnerAndReturnsTheAnswer) {
   ASSERT_NE(owner, nullptr);
   Win32Dialogs dialogs;
   dialogs.SetOwner(owner);
-
-  std::atomic<bool> ownerDisabled{false};
-  std::wstring title, text;
-  std::thread user([&] {
-    const HWND box = WaitForDialog();
-    if (box == nullptr) return;
-    ownerDisabled = !IsWindowEnabled(owner);
-    wchar_t caption[256] = {};
-    GetWindowTextW(box, caption, 256);
-    title = caption;
-    EnumChildWindows(box, CollectStaticTexts, reinterpret_cast<LPARAM>(&text));
-    PostMessageW(box, WM_COMMAND, IDNO, 0);
-  });
+  auto user = std::async(std::launch::async, PlayUser, IDNO, owner);
   const int answer = dialogs.MsgBox("同名のファイルが存在します。上書きしますか?",
                                     platform::mb::kYesNo | platform::mb::kQuestion, "確認");
-  user.join();
+  const Seen seen = user.get();
   EXPECT_EQ(answer, platform::answer::kNo) << "the program would act on a button the user did not press";
-  EXPECT_TRUE(ownerDisabled) << "the main window must take no input while the box is up";
-  EXPECT_EQ(Narrow(title), "確認") << "the box's title is garbled";
-  EXPECT_NE(Narrow(text).find("同名のファイルが存在します。上書きしますか?"), std::string::npos)
-      << "the box's Japanese text is garbled: " << Narrow(text);
+  EXPECT_TRUE(seen.ownerDisabled) << "the main window must take no input while the box is up";
+  EXPECT_EQ(seen.title, "確認") << "the box's title is garbled";
+  EXPECT_NE(seen.texts.find("同名のファイルが存在します。上書きしますか?"), std::string::npos)
+      << "the box's Japanese text is garbled: " << seen.texts;
   EXPECT_TRUE(IsWindowEnabled(owner)) << "the main window stays disabled after the box";
   DestroyWindow(owner);
 }
 
-TEST(Win32Dialogs, OpenFileHandsBackTheChosenPathOrKeepsTheOldOne) {
-  const ComScope com;
+TEST(Win32Dialogs, ShellDialogsHandBackTheChoiceAndKeepTheOldOneOnCancel) {
+  // COM for the shell dialogs, as the program sets it up.
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
   TempDir dir;
   ASSERT_TRUE(dir.ok());
   const std::string chosen = dir / "分割するファイル.bin";
   ASSERT_TRUE(WriteWholeFile(chosen, "data"));
-
   platform::OpenFileRecord record;
   record.title = "分割元ファイルの選択";
   record.filterDescription = "すべてのファイル (*.*)";
   record.filterPattern = "*.*";
   record.flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
   record.maxFileChars = 520;
-
-  struct Case {
-    const char* what;
-    WPARAM button;
-    int expected;
-  } const cases[] = {{"OK on the preset file", IDOK, 1}, {"Cancel", IDCANCEL, 0}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [button, expected] : {std::pair<WPARAM, int>{IDOK, 1}, {IDCANCEL, 0}}) {
+    SCOPED_TRACE(button == IDOK ? "OK on the preset file" : "Cancel");
     record.fileName = chosen;
-    std::wstring caption;
-    std::thread user([&] {
-      const HWND dialog = WaitForDialog();
-      if (dialog == nullptr) return;
-      wchar_t text[256] = {};
-      GetWindowTextW(dialog, text, 256);
-      caption = text;
-      PostMessageW(dialog, WM_COMMAND, c.button, 0);
-    });
-    Win32Dialogs dialogs;
-    const int result = dialogs.OpenFile(record);
-    user.join();
-    EXPECT_EQ(Narrow(caption), record.title) << "the dialog's Japanese title is garbled";
-    EXPECT_EQ(result, c.expected) << "a choice and a cancel must be told apart";
+    auto user = std::async(std::launch::async, PlayUser, button, nullptr);
+    const int result = Win32Dialogs().OpenFile(record);
+    EXPECT_EQ(user.get().title, record.title) << "the dialog's Japanese title is garbled";
+    EXPECT_EQ(result, expected) << "a choice and a cancel must be told apart";
     EXPECT_EQ(record.fileName, chosen) << "the chosen (or kept) file name came back changed";
   }
-}
 
-TEST(Win32Dialogs, FolderDialogCancelledGivesZeroAndNoPath) {
-  const ComScope com;
-  platform::FolderRecord record;
-  record.title = "出力先フォルダを選択してください";
-  record.flags = BIF_RETURNONLYFSDIRS;
-  std::wstring shown;
-  std::thread user([&] {
-    const HWND dialog = WaitForDialog();
-    if (dialog == nullptr) return;
-    EnumChildWindows(dialog, CollectStaticTexts, reinterpret_cast<LPARAM>(&shown));
-    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-  });
-  Win32Dialogs dialogs;
+  platform::FolderRecord folder;
+  folder.title = "出力先フォルダを選択してください";
+  folder.flags = BIF_RETURNONLYFSDIRS;
+  auto user = std::async(std::launch::async, PlayUser, IDCANCEL, nullptr);
   std::string path = "unchanged";
-  EXPECT_EQ(dialogs.BrowseFolder(record, &path), 0) << "a cancelled folder dialog must not count as a choice";
-  user.join();
+  EXPECT_EQ(Win32Dialogs().BrowseFolder(folder, &path), 0)
+      << "a cancelled folder dialog must not count as a choice";
   EXPECT_EQ(path, "unchanged") << "a cancel must not change the output folder";
-  EXPECT_NE(Narrow(shown).find(record.title), std::string::npos) << "the prompt is missing or garbled";
+  EXPECT_NE(user.get().texts.find(folder.title), std::string::npos) << "the prompt is missing or garbled";
+  CoUninitialize();
 }
 
 }  // namespace

@@ -1,9 +1,14 @@
 #include "tests/wine/support/quarnimo_app.h"
 
+// after windows.h
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
 #include <array>
-#include <climits>
 #include <cstdlib>
-#include <vector>
+#include <functional>
+#include <set>
 
 #include "tests/wine/wine_test_util.h"
 #include "window/frm_main_design.h"
@@ -13,47 +18,21 @@ namespace qn::winetest {
 namespace {
 
 constexpr int kFirstControlId = 100;    // the binding numbers the controls from here in design order
-constexpr int kFirstMenuId = 1000;      // and the menu items from here
+constexpr UINT kFirstMenuId = 1000;     // and the menu items from here
 constexpr int kIconControlId = 0x0440;  // the icon of Wine's message box template
 
-bool Exists(const std::string& path) { return RawAttributes(path) != INVALID_FILE_ATTRIBUTES; }
-
-// A folder for the helpers' own scratch files, on a drive the host sees as is.
-std::string ScratchFolder() {
-  std::string folder = BuildDir();
-  if (folder.empty()) {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    folder = Narrow(temp);
-    while (!folder.empty() && folder.back() == '\\') folder.pop_back();
+// The shown main window of a process: its form window without owner.
+HWND MainWindowOf(DWORD processId) {
+  for (HWND hwnd : guitest::TopLevelWindows(processId)) {
+    if (GetWindow(hwnd, GW_OWNER) == nullptr && guitest::ClassName(hwnd) == "QuarnimoForm") return hwnd;
   }
-  folder += "\\wine-test-scratch";
-  CreateDirectoryW(Widen(folder).c_str(), nullptr);
-  return folder;
+  return nullptr;
 }
 
-std::string UniqueName(std::string_view stem) {
-  static unsigned counter = 0;
-  return std::string(stem) + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter);
-}
-
-struct ChildSearch {
-  int id;
-  HWND found;
-};
-
-BOOL CALLBACK FindChildById(HWND child, LPARAM param) {
-  auto* search = reinterpret_cast<ChildSearch*>(param);  // NOLINT(performance-no-int-to-ptr)
-  if (GetDlgCtrlID(child) == search->id) {
-    search->found = child;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-// Draws a system icon at its natural size on `background` into 32-bit pixels.
-std::vector<uint32_t> DrawSystemIcon(LPCWSTR which, int width, int height, COLORREF background) {
-  std::vector<uint32_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+// `width` x `height` top-down 32-bit pixels as `paint` leaves them on a
+// memory DC.
+std::vector<uint32_t> Render(int width, int height, const std::function<bool(HDC)>& paint) {
+  std::vector<uint32_t> pixels;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info{};
@@ -67,49 +46,10 @@ std::vector<uint32_t> DrawSystemIcon(LPCWSTR which, int width, int height, COLOR
   HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (bitmap != nullptr && bits != nullptr) {
     HGDIOBJ old = SelectObject(memory, bitmap);
-    HBRUSH brush = CreateSolidBrush(background);
-    RECT all{0, 0, width, height};
-    FillRect(memory, &all, brush);
-    DeleteObject(brush);
-    DrawIconEx(memory, 0, 0, LoadIconW(nullptr, which), 0, 0, 0, nullptr, DI_NORMAL | DI_DEFAULTSIZE);
-    GdiFlush();
-    const auto* from = static_cast<const uint32_t*>(bits);
-    pixels.assign(from, from + pixels.size());
-    SelectObject(memory, old);
-  }
-  if (bitmap != nullptr) DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return pixels;
-}
-
-// What the screen shows of `hwnd`'s client area, top-down 32-bit pixels.
-std::vector<uint32_t> CaptureClient(HWND hwnd, int* width, int* height) {
-  RECT client{};
-  GetClientRect(hwnd, &client);
-  POINT origin{0, 0};
-  ClientToScreen(hwnd, &origin);
-  *width = client.right;
-  *height = client.bottom;
-  std::vector<uint32_t> pixels;
-  if (*width <= 0 || *height <= 0) return pixels;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = *width;
-  info.bmiHeader.biHeight = -*height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap != nullptr && bits != nullptr) {
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    if (BitBlt(memory, 0, 0, *width, *height, screen, origin.x, origin.y, SRCCOPY)) {
+    if (paint(memory)) {
       GdiFlush();
       const auto* from = static_cast<const uint32_t*>(bits);
-      pixels.assign(from, from + static_cast<size_t>(*width) * static_cast<size_t>(*height));
+      pixels.assign(from, from + static_cast<size_t>(width) * static_cast<size_t>(height));
     }
     SelectObject(memory, old);
   }
@@ -129,9 +69,19 @@ int IconOf(HWND box) {
   SetWindowPos(box, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   guitest::PumpFor(150);
-  int width = 0;
-  int height = 0;
-  const std::vector<uint32_t> shown = CaptureClient(icon, &width, &height);
+  RECT client{};
+  GetClientRect(icon, &client);
+  POINT origin{0, 0};
+  ClientToScreen(icon, &origin);
+  const int width = client.right;
+  const int height = client.bottom;
+  if (width <= 0 || height <= 0) return -1;
+  const std::vector<uint32_t> shown = Render(width, height, [&](HDC dc) {
+    HDC screen = GetDC(nullptr);
+    const bool copied = BitBlt(dc, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY) != FALSE;
+    ReleaseDC(nullptr, screen);
+    return copied;
+  });
   if (shown.empty()) return -1;
   const uint32_t corner = shown.front() & 0xFFFFFF;
   const COLORREF background = RGB((corner >> 16) & 0xFF, (corner >> 8) & 0xFF, corner & 0xFF);
@@ -146,7 +96,14 @@ int IconOf(HWND box) {
   int best = -1;
   size_t bestDiff = SIZE_MAX;
   for (const Candidate& candidate : candidates) {
-    const std::vector<uint32_t> drawn = DrawSystemIcon(candidate.id, width, height, background);
+    const std::vector<uint32_t> drawn = Render(width, height, [&](HDC dc) {
+      HBRUSH brush = CreateSolidBrush(background);
+      RECT all{0, 0, width, height};
+      FillRect(dc, &all, brush);
+      DeleteObject(brush);
+      return DrawIconEx(dc, 0, 0, LoadIconW(nullptr, candidate.id), 0, 0, 0, nullptr,
+                        DI_NORMAL | DI_DEFAULTSIZE) != FALSE;
+    });
     size_t diff = 0;
     for (size_t i = 0; i < shown.size() && i < drawn.size(); ++i) {
       if ((shown[i] & 0xFFFFFF) != (drawn[i] & 0xFFFFFF)) ++diff;
@@ -158,6 +115,66 @@ int IconOf(HWND box) {
   }
   // A true match differs in at most a few edge pixels.
   return bestDiff * 20 <= shown.size() ? best : -1;
+}
+
+int MessageBoxStyle(const guitest::MessageBoxInfo& box) {
+  std::vector<int> buttons = box.buttons;
+  std::sort(buttons.begin(), buttons.end());
+  // The button sets by their value, each with its ids in ascending order.
+  const std::array<std::pair<std::vector<int>, int>, 5> sets = {{{{IDOK}, 0},
+                                                                 {{IDOK, IDCANCEL}, 1},
+                                                                 {{IDCANCEL, IDYES, IDNO}, 3},
+                                                                 {{IDYES, IDNO}, 4},
+                                                                 {{IDCANCEL, IDRETRY}, 5}}};
+  const auto set = std::find_if(sets.begin(), sets.end(), [&](const auto& s) { return s.first == buttons; });
+  const int icon = IconOf(box.hwnd);
+  return set == sets.end() || icon < 0 ? -1 : set->second + icon;
+}
+
+// Starts `commandLine` (running `application` when given) in `folder`; with
+// `quiet` its standard handles go to NUL. Gives whether it started; the
+// process handle goes to `process` (when asked; Wine gives none for a host
+// program) and its id to `id`.
+bool StartProgram(const std::string& application, const std::string& commandLine, const std::string& folder,
+                  bool quiet, HANDLE* process, DWORD* id = nullptr) {
+  std::wstring command = Widen(commandLine);
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  const HANDLE nul =
+      quiet ? CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                          OPEN_EXISTING, 0, nullptr)
+            : INVALID_HANDLE_VALUE;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  if (quiet) {
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
+  }
+  PROCESS_INFORMATION info{};
+  const BOOL started = CreateProcessW(application.empty() ? nullptr : Widen(application).c_str(),
+                                      command.data(), nullptr, nullptr, quiet, 0, nullptr,
+                                      folder.empty() ? nullptr : Widen(folder).c_str(), &startup, &info);
+  if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
+  if (info.hThread != nullptr) CloseHandle(info.hThread);
+  if (process != nullptr) {
+    *process = info.hProcess;
+  } else if (info.hProcess != nullptr) {
+    CloseHandle(info.hProcess);
+  }
+  if (id != nullptr) *id = info.dwProcessId;
+  return started != FALSE;
+}
+
+// Waits up to `milliseconds` for `process` to end, pumping this thread's
+// messages; its exit code, or -1 when it did not end (it is then ended).
+int AwaitExit(HANDLE process, int milliseconds) {
+  if (!guitest::PumpUntil([&] { return WaitForSingleObject(process, 0) == WAIT_OBJECT_0; }, milliseconds)) {
+    TerminateProcess(process, 99);
+    WaitForSingleObject(process, 10000);
+    return -1;
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(process, &code);
+  return static_cast<int>(code);
 }
 
 }  // namespace
@@ -177,173 +194,173 @@ std::string UnixPath(const std::string& windowsPath) {
 }
 
 int RunHostScript(const std::string& script, int milliseconds) {
-  const std::string scratch = ScratchFolder();
-  const std::string name = UniqueName("host");
-  const std::string scriptFile = scratch + "\\" + name + ".sh";
-  const std::string statusFile = scratch + "\\" + name + ".status";
-  const std::string hostStatus = UnixPath(statusFile);
-  if (hostStatus.empty()) return -1;
+  const TempDir scratch;
+  const std::string hostStatus = UnixPath(scratch / "status");
   // The status file appears whole (written aside, then renamed), so a
   // half-written number is never read.
   const std::string body = "(\n" + script + "\n) >/dev/null 2>&1 </dev/null\necho $? > '" + hostStatus +
                            ".tmp' && mv '" + hostStatus + ".tmp' '" + hostStatus + "'\n";
-  if (!WriteWholeFile(scriptFile, body)) return -1;
-  std::wstring command = L"/bin/sh \"" + Widen(UnixPath(scriptFile)) + L"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(L"Z:\\bin\\sh", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process)) {
-    DeleteFileW(Widen(scriptFile).c_str());
+  if (hostStatus.empty() || !WriteWholeFile(scratch / "script.sh", body)) return -1;
+  if (!StartProgram("Z:\\bin\\sh", "/bin/sh \"" + UnixPath(scratch / "script.sh") + "\"", "", false,
+                    nullptr)) {
     return -1;
   }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  const bool ended = guitest::PumpUntil([&] { return Exists(statusFile); }, milliseconds);
-  int status = -1;
-  if (ended) status = std::atoi(ReadWholeFile(statusFile).c_str());
-  DeleteFileW(Widen(scriptFile).c_str());
-  DeleteFileW(Widen(statusFile).c_str());
-  return status;
+  if (!guitest::PumpUntil([&] { return RawAttributes(scratch / "status") != INVALID_FILE_ATTRIBUTES; },
+                          milliseconds)) {
+    return -1;
+  }
+  return std::atoi(ReadWholeFile(scratch / "status").c_str());
 }
 
 int RunWindowsProgram(const std::string& commandLine, const std::string& folder, int milliseconds) {
-  std::wstring command = Widen(commandLine);
   // What the program prints (cmd echoes every line) goes nowhere.
-  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  const HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 &inherit, OPEN_EXISTING, 0, nullptr);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = nul;
-  startup.hStdOutput = nul;
-  startup.hStdError = nul;
-  PROCESS_INFORMATION process{};
-  const BOOL started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                      Widen(folder).c_str(), &startup, &process);
-  if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
-  if (!started) return -1;
-  CloseHandle(process.hThread);
-  const DWORD wait = WaitForSingleObject(process.hProcess, static_cast<DWORD>(milliseconds));
-  DWORD code = static_cast<DWORD>(-1);
-  if (wait == WAIT_OBJECT_0) {
-    GetExitCodeProcess(process.hProcess, &code);
-  } else {
-    TerminateProcess(process.hProcess, 99);
+  HANDLE process = nullptr;
+  if (!StartProgram("", commandLine, folder, true, &process) || process == nullptr) return -1;
+  const int code = AwaitExit(process, milliseconds);
+  CloseHandle(process);
+  return code;
+}
+
+std::vector<DWORD> Descendants(DWORD root) {
+  std::vector<std::pair<DWORD, DWORD>> all;  // process, parent
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return {};
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    all.emplace_back(entry.th32ProcessID, entry.th32ParentProcessID);
   }
-  CloseHandle(process.hProcess);
-  return wait == WAIT_OBJECT_0 ? static_cast<int>(code) : -1;
-}
-
-int MessageBoxStyle(const guitest::MessageBoxInfo& box) {
-  auto has = [&](int id) {
-    for (int button : box.buttons) {
-      if (button == id) return true;
+  CloseHandle(snapshot);
+  std::set<DWORD> ours = {root};
+  std::vector<DWORD> found;
+  for (bool grew = true; grew;) {
+    grew = false;
+    for (const auto& [id, parent] : all) {
+      if (ours.count(id) || !ours.count(parent)) continue;
+      ours.insert(id);
+      found.push_back(id);
+      grew = true;
     }
-    return false;
-  };
-  int buttons = -1;
-  const size_t count = box.buttons.size();
-  if (count == 1 && has(IDOK)) buttons = 0;
-  if (count == 2 && has(IDOK) && has(IDCANCEL)) buttons = 1;
-  if (count == 3 && has(IDYES) && has(IDNO) && has(IDCANCEL)) buttons = 3;
-  if (count == 2 && has(IDYES) && has(IDNO)) buttons = 4;
-  if (count == 2 && has(IDRETRY) && has(IDCANCEL)) buttons = 5;
-  const int icon = IconOf(box.hwnd);
-  if (buttons < 0 || icon < 0) return -1;
-  return buttons + icon;
+  }
+  return found;
 }
 
-QuarnimoApp::QuarnimoApp(const std::string& folder) : folder_(folder) {
+int EndProcesses(const std::vector<DWORD>& processIds, int graceMilliseconds) {
+  std::vector<HANDLE> processes;
+  for (const DWORD id : processIds) {
+    const HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id);
+    if (process == nullptr) continue;
+    processes.push_back(process);
+    for (HWND hwnd : guitest::TopLevelWindows(id)) PostMessageW(hwnd, WM_CLOSE, 0, 0);
+  }
+  int forced = 0;
+  for (HANDLE process : processes) {
+    if (WaitForSingleObject(process, static_cast<DWORD>(graceMilliseconds)) != WAIT_OBJECT_0) {
+      TerminateProcess(process, 99);
+      WaitForSingleObject(process, 10000);
+      ++forced;
+    }
+    CloseHandle(process);
+  }
+  return forced;
+}
+
+HWND ControlOf(HWND main, std::string_view name) {
+  const auto& all = window::design::kControls;
+  const auto it = std::find_if(all.begin(), all.end(), [&](const auto& c) { return c.name == name; });
+  if (main == nullptr || it == all.end()) return nullptr;
+  struct Search {
+    int id;
+    HWND found;
+  } search{kFirstControlId + static_cast<int>(it - all.begin()), nullptr};
+  EnumChildWindows(
+      main,
+      [](HWND child, LPARAM data) {
+        auto* s = reinterpret_cast<Search*>(data);  // NOLINT(performance-no-int-to-ptr)
+        if (GetDlgCtrlID(child) != s->id) return TRUE;
+        s->found = child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::string ControlText(HWND main, std::string_view name) {
+  HWND control = ControlOf(main, name);
+  // Asked of the control itself: across processes GetWindowText gives an
+  // edit control's first text, not what it holds now.
+  wchar_t text[1024] = {};
+  DWORD_PTR got = 0;
+  if (control != nullptr) {
+    SendMessageTimeoutW(control, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 10000,
+                        &got);
+  }
+  return Narrow(text);
+}
+
+UINT MenuCommand(std::string_view name) {
+  for (size_t i = 0; i < window::design::kMenus.size(); ++i) {
+    if (window::design::kMenus[i].name == name) return kFirstMenuId + static_cast<UINT>(i);
+  }
+  ADD_FAILURE() << "no menu item " << name;
+  return 0;
+}
+
+QuarnimoApp::QuarnimoApp(const std::string& folder, const Launch& launch) : folder_(folder) {
   const std::string built = BuildDir() + "\\app\\Quarnimo.exe";
-  const std::string exe = folder + "\\Quarnimo.exe";
+  const std::string exe = folder + "\\" + launch.exeName;
   if (!CopyFileW(Widen(built).c_str(), Widen(exe).c_str(), FALSE)) {
     error_ = "cannot copy " + built + " (error " + std::to_string(GetLastError()) + ")";
     return;
   }
-  std::wstring command = L"\"" + Widen(exe) + L"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, Widen(folder).c_str(),
-                      &startup, &process_)) {
+  const std::string command = "\"" + exe + "\"" + (launch.arguments.empty() ? "" : " " + launch.arguments);
+  if (!StartProgram(exe, command, folder, false, &process_, &processId_) || process_ == nullptr) {
     error_ = "Quarnimo.exe does not start (error " + std::to_string(GetLastError()) + ")";
-    process_ = {};
-    return;
+  } else if (launch.waitForWindow) {
+    WaitForWindow();
   }
-  CloseHandle(process_.hThread);
-  process_.hThread = nullptr;
-  guitest::PumpUntil(
-      [&] {
-        for (HWND hwnd : guitest::TopLevelWindows(process_.dwProcessId)) {
-          if (GetWindow(hwnd, GW_OWNER) == nullptr && guitest::ClassName(hwnd) != "#32770") {
-            window_ = hwnd;
-            return true;
-          }
-        }
-        return false;
-      },
-      60000);
+}
+
+QuarnimoApp::~QuarnimoApp() {
+  if (process_ == nullptr) return;
+  (void)EndProcesses(Descendants(processId_));
+  TerminateProcess(process_, 99);
+  WaitForSingleObject(process_, 10000);
+  CloseHandle(process_);
+}
+
+bool QuarnimoApp::WaitForWindow(int milliseconds) {
+  if (!started()) return false;
+  guitest::PumpUntil([&] { return (window_ = MainWindowOf(processId_)) != nullptr; }, milliseconds);
   if (window_ == nullptr) {
     error_ = "the program shows no main window";
-    for (HWND hwnd : guitest::TopLevelWindows(process_.dwProcessId)) {
+    for (HWND hwnd : guitest::TopLevelWindows(processId_)) {
       if (std::optional<guitest::MessageBoxInfo> box = guitest::ReadMessageBox(hwnd)) {
         error_ += ", but a message: \"" + box->text + "\"";
       }
     }
   }
+  return window_ != nullptr;
 }
 
-QuarnimoApp::~QuarnimoApp() {
-  if (process_.hProcess == nullptr) return;
-  if (WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) {
-    TerminateProcess(process_.hProcess, 99);
-    WaitForSingleObject(process_.hProcess, 10000);
+std::vector<HWND> QuarnimoApp::FurtherInstances() const {
+  std::vector<HWND> windows;
+  for (const DWORD id : Descendants(processId_)) {
+    if (HWND hwnd = MainWindowOf(id)) windows.push_back(hwnd);
   }
-  CloseHandle(process_.hProcess);
-}
-
-HWND QuarnimoApp::Control(std::string_view name) const {
-  if (window_ == nullptr) return nullptr;
-  for (size_t i = 0; i < window::design::kControls.size(); ++i) {
-    if (window::design::kControls[i].name != name) continue;
-    ChildSearch search{kFirstControlId + static_cast<int>(i), nullptr};
-    EnumChildWindows(window_, &FindChildById, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-  }
-  return nullptr;
-}
-
-std::string QuarnimoApp::Text(std::string_view name) const {
-  HWND control = Control(name);
-  if (control == nullptr) return {};
-  // Asked of the control itself: across processes GetWindowText gives an
-  // edit control's first text, not what it holds now.
-  DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 10000, &length)) return {};
-  std::wstring text(length + 1, L'\0');
-  DWORD_PTR got = 0;
-  if (!SendMessageTimeoutW(control, WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data()),
-                           SMTO_ABORTIFHUNG, 10000, &got)) {
-    return {};
-  }
-  text.resize(got);
-  return Narrow(text);
+  return windows;
 }
 
 bool QuarnimoApp::SetText(std::string_view name, const std::string& text) {
   HWND control = Control(name);
-  if (control == nullptr) return false;
   const std::wstring wide = Widen(text);
-  SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str()));
-  return true;
+  return control != nullptr &&
+         (SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(wide.c_str())), true);
 }
 
 bool QuarnimoApp::Click(std::string_view name) {
   HWND control = Control(name);
-  if (control == nullptr) return false;
-  SendMessageW(control, BM_CLICK, 0, 0);
-  return true;
+  return control != nullptr && (SendMessageW(control, BM_CLICK, 0, 0), true);
 }
 
 bool QuarnimoApp::PostClick(std::string_view name) {
@@ -352,13 +369,10 @@ bool QuarnimoApp::PostClick(std::string_view name) {
 }
 
 bool QuarnimoApp::ChooseMenu(std::string_view name) {
-  if (window_ == nullptr) return false;
-  for (size_t i = 0; i < window::design::kMenus.size(); ++i) {
-    if (window::design::kMenus[i].name != name) continue;
-    SendMessageW(window_, WM_COMMAND, MAKEWPARAM(kFirstMenuId + static_cast<int>(i), 0), 0);
-    return true;
-  }
-  return false;
+  const UINT id = MenuCommand(name);
+  if (window_ == nullptr || id == 0) return false;
+  SendMessageW(window_, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+  return true;
 }
 
 bool QuarnimoApp::Checked(std::string_view name) const {
@@ -387,19 +401,41 @@ bool QuarnimoApp::SetFreeSize(const std::string& text) {
   return true;
 }
 
+bool QuarnimoApp::Drop(const std::vector<std::string>& paths) {
+  std::wstring names;
+  for (const std::string& path : paths) names += Widen(path) + L'\0';
+  names += L'\0';
+  DROPFILES header{};
+  header.pFiles = sizeof header;
+  header.fWide = TRUE;
+  const HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId_);
+  if (process == nullptr) return false;
+  // The receiver's DragFinish cannot free a block it did not allocate; the
+  // few bytes stay with it until it ends.
+  auto* remote =
+      static_cast<char*>(VirtualAllocEx(process, nullptr, sizeof header + names.size() * sizeof(wchar_t),
+                                        MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  const bool placed = remote != nullptr &&
+                      WriteProcessMemory(process, remote, &header, sizeof header, nullptr) &&
+                      WriteProcessMemory(process, remote + sizeof header, names.data(),
+                                         names.size() * sizeof(wchar_t), nullptr);
+  CloseHandle(process);
+  return placed && PostMessageW(window_, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
+}
+
+bool QuarnimoApp::Settled() const {
+  // A sent message is only answered from the program's message loop.
+  DWORD_PTR ignored = 0;
+  return SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored) != 0;
+}
+
 std::optional<SeenBox> QuarnimoApp::NextBox(int milliseconds) {
-  std::optional<guitest::MessageBoxInfo> info =
-      guitest::WaitForMessageBox(process_.dwProcessId, milliseconds);
+  std::optional<guitest::MessageBoxInfo> info = guitest::WaitForMessageBox(processId_, milliseconds);
   if (!info) return std::nullopt;
   // Wait for the box to settle: its text and buttons are set while it opens.
   guitest::PumpFor(100);
   if (std::optional<guitest::MessageBoxInfo> again = guitest::ReadMessageBox(info->hwnd)) info = again;
-  SeenBox seen;
-  seen.hwnd = info->hwnd;
-  seen.text = info->text;
-  seen.title = info->title;
-  seen.style = MessageBoxStyle(*info);
-  return seen;
+  return SeenBox{info->hwnd, info->text, info->title, MessageBoxStyle(*info)};
 }
 
 bool QuarnimoApp::Answer(const SeenBox& box, int buttonId) {
@@ -408,39 +444,32 @@ bool QuarnimoApp::Answer(const SeenBox& box, int buttonId) {
 }
 
 bool QuarnimoApp::Idle() const {
-  for (HWND hwnd : guitest::TopLevelWindows(process_.dwProcessId)) {
+  for (HWND hwnd : guitest::TopLevelWindows(processId_)) {
     if (guitest::ClassName(hwnd) == "#32770") return false;
   }
   HWND button = Control("btnSpltExec");
   return button != nullptr && IsWindowEnabled(button) && Text("lblComplt").empty();
 }
 
+int QuarnimoApp::WaitForExit(int milliseconds) {
+  return process_ == nullptr ? -1 : AwaitExit(process_, milliseconds);
+}
+
 int QuarnimoApp::Close(int milliseconds) {
-  if (process_.hProcess == nullptr) return -1;
   if (window_ != nullptr) PostMessageW(window_, WM_CLOSE, 0, 0);
-  if (WaitForSingleObject(process_.hProcess, static_cast<DWORD>(milliseconds)) != WAIT_OBJECT_0) {
-    TerminateProcess(process_.hProcess, 99);
-    WaitForSingleObject(process_.hProcess, 10000);
-    return -1;
-  }
-  DWORD code = 0;
-  GetExitCodeProcess(process_.hProcess, &code);
-  return static_cast<int>(code);
+  return WaitForExit(milliseconds);
 }
 
 std::optional<std::string> QuarnimoApp::Setting(std::string_view key) const {
   const std::string content = ReadWholeFile(folder_ + "\\values.ini");
-  size_t start = 0;
-  while (start < content.size()) {
-    size_t end = content.find('\n', start);
+  const std::string prefix = std::string(key) + "=";
+  for (size_t start = 0; start < content.size();) {
+    size_t end = content.find("\r\n", start);
     if (end == std::string::npos) end = content.size();
-    std::string line = content.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const size_t equals = line.find('=');
-    if (equals != std::string::npos && line.compare(0, equals, key) == 0 && equals == key.size()) {
-      return line.substr(equals + 1);
+    if (content.compare(start, prefix.size(), prefix) == 0) {
+      return content.substr(start + prefix.size(), end - start - prefix.size());
     }
-    start = end + 1;
+    start = end + 2;
   }
   return std::nullopt;
 }

@@ -1,17 +1,17 @@
 // Drives the real Quarnimo.exe from a Wine test as a user would: a private
 // copy of the program in its own folder, its controls found by their design
-// names, texts set and buttons pressed through window messages, and every
-// message box read (text, title, style) and answered. Also runs host
-// commands (mounts, disk swaps) and Windows programs (the rejoin batch file
-// under cmd) and waits for them.
+// names, texts set and buttons pressed through window messages, files dropped
+// as the shell drops them, and every message box read (text, title, style)
+// and answered. Also runs host commands (mounts, disk swaps) and Windows
+// programs (the rejoin batch file under cmd) and waits for them.
 #pragma once
 
 #include <windows.h>
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tests/wine/support/gui.h"
 
@@ -30,13 +30,27 @@ int RunHostScript(const std::string& script, int milliseconds = 60000);
 // up to `milliseconds`; gives its exit code, -1 when it did not start or end.
 int RunWindowsProgram(const std::string& commandLine, const std::string& folder, int milliseconds = 120000);
 
-// The platform style value of a message box: its button set (0 OK, 1 OK and
-// Cancel, 3 Yes/No/Cancel, 4 Yes/No, 5 Retry/Cancel) plus its icon (16 stop,
-// 32 question, 48 exclamation, 64 information), the icon told apart by what
-// the screen shows. -1 when the buttons or the icon are none of these.
-int MessageBoxStyle(const guitest::MessageBoxInfo& box);
+// The processes that descend from `root` and still run.
+std::vector<DWORD> Descendants(DWORD root);
+// Asks each process to close its windows, then ends those still running
+// after `graceMilliseconds`; gives how many had to be ended by force.
+int EndProcesses(const std::vector<DWORD>& processIds, int graceMilliseconds = 20000);
 
-// A message box as the test saw it.
+// The real child window of frmMAIN's control `name` ("txtInFile",
+// "optSpltSize(3)") in the main window `main` of any instance, and its text;
+// nullptr and "" when there is none.
+HWND ControlOf(HWND main, std::string_view name);
+std::string ControlText(HWND main, std::string_view name);
+// The command id of frmMAIN's menu item `name` ("mnuSettings(3)"). Menus
+// cannot be read across processes under Wine, so the id comes from the
+// item's place in the design, as the binding numbers the items.
+UINT MenuCommand(std::string_view name);
+
+// A message box as the test saw it. `style` is the platform's style value:
+// its button set (0 OK, 1 OK and Cancel, 3 Yes/No/Cancel, 4 Yes/No, 5
+// Retry/Cancel) plus its icon (16 stop, 32 question, 48 exclamation, 64
+// information), the icon told apart by what the screen shows; -1 when the
+// buttons or the icon are none of these.
 struct SeenBox {
   HWND hwnd = nullptr;
   std::string text;
@@ -44,27 +58,38 @@ struct SeenBox {
   int style = -1;
 };
 
+// How the program is started.
+struct Launch {
+  std::string arguments{};               // what follows the quoted program path
+  std::string exeName = "Quarnimo.exe";  // the copy's file name
+  bool waitForWindow = true;             // false: a box may come before the window
+};
+
 // One running Quarnimo.exe, copied into `folder` (so it keeps its own
-// values.ini there) and started with its main window shown. The process is
-// ended when the object goes, if the test did not close it.
+// values.ini there) and started. When the object goes, the further instances
+// it started are closed, and the program itself is ended if the test did not
+// close it.
 class QuarnimoApp {
  public:
-  explicit QuarnimoApp(const std::string& folder);
+  explicit QuarnimoApp(const std::string& folder, const Launch& launch = {});
   ~QuarnimoApp();
   QuarnimoApp(const QuarnimoApp&) = delete;
   QuarnimoApp& operator=(const QuarnimoApp&) = delete;
 
+  [[nodiscard]] bool started() const { return process_ != nullptr; }
   // False when the program could not be copied or started, or showed no
   // window; error() says why.
   [[nodiscard]] bool ok() const { return window_ != nullptr; }
   [[nodiscard]] const std::string& error() const { return error_; }
   [[nodiscard]] HWND window() const { return window_; }
-  [[nodiscard]] DWORD processId() const { return process_.dwProcessId; }
+  [[nodiscard]] DWORD processId() const { return processId_; }
+  // Waits up to `milliseconds` for the shown main window; ok() afterwards.
+  bool WaitForWindow(int milliseconds = 60000);
+  // The shown main windows of the further instances this program started.
+  [[nodiscard]] std::vector<HWND> FurtherInstances() const;
 
-  // The real child window of a control, by its name in the window's design
-  // ("txtInFile", "optSpltSize(3)"); nullptr when there is none.
-  [[nodiscard]] HWND Control(std::string_view name) const;
-  [[nodiscard]] std::string Text(std::string_view name) const;
+  [[nodiscard]] HWND Control(std::string_view name) const { return ControlOf(window_, name); }
+  [[nodiscard]] std::string Text(std::string_view name) const { return ControlText(window_, name); }
   // Sets a text box's text as pasting would (WM_SETTEXT); false when the
   // control is missing.
   bool SetText(std::string_view name, const std::string& text);
@@ -73,10 +98,7 @@ class QuarnimoApp {
   bool Click(std::string_view name);
   // Clicks without waiting, for a click whose handling shows message boxes.
   bool PostClick(std::string_view name);
-  // Chooses a menu item by its name in the window's design ("mnuSettings(3)")
-  // and waits until its handling is done; false when there is no such item.
-  // (Menus cannot be read across processes under Wine, so the item is found
-  // by its place in the design, as the binding numbers the items.)
+  // Chooses a menu item and waits until its handling is done.
   bool ChooseMenu(std::string_view name);
   // Clicks the check box when its state is not `checked`.
   bool SetChecked(std::string_view name, bool checked);
@@ -84,6 +106,11 @@ class QuarnimoApp {
   // Selects the free size and types `text` into its field, then moves the
   // focus on so that the field's lost-focus handling takes the number.
   bool SetFreeSize(const std::string& text);
+  // Drops `paths` on the window as the shell does: a DROPFILES block with
+  // wide names in the program's own memory, posted as WM_DROPFILES.
+  bool Drop(const std::vector<std::string>& paths);
+  // Waits until the program's thread has handled everything posted to it.
+  bool Settled() const;
 
   // The split button's click; returns at once (the split runs on the
   // program's thread and shows its boxes meanwhile).
@@ -96,8 +123,9 @@ class QuarnimoApp {
   // for input again (the split has ended).
   [[nodiscard]] bool Idle() const;
 
-  // Closes the main window and waits for the process to end; the exit code,
-  // or -1 when it did not end (it is then killed).
+  // Waits for the process to end; its exit code, or -1 when it did not end
+  // (it is then killed). Close first closes the main window.
+  int WaitForExit(int milliseconds = 30000);
   int Close(int milliseconds = 30000);
 
   // The program's folder and its settings file's value for `key` (nothing
@@ -108,7 +136,8 @@ class QuarnimoApp {
  private:
   std::string folder_;
   std::string error_;
-  PROCESS_INFORMATION process_{};
+  HANDLE process_ = nullptr;
+  DWORD processId_ = 0;
   HWND window_ = nullptr;
 };
 

@@ -1,8 +1,10 @@
 #include "tests/wine/support/split_support.h"
 
+#include <gtest/gtest.h>
+
+#include <cstdio>
 #include <cstdlib>
 
-#include "tests/wine/support/quarnimo_app.h"
 #include "tests/wine/wine_test_util.h"
 
 namespace qn::winetest {
@@ -14,14 +16,20 @@ std::string Environment(const char* name) {
   return value == nullptr ? std::string() : std::string(value);
 }
 
-std::string FileNameOf(const std::string& path) {
-  const size_t slash = path.find_last_of('\\');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+std::string FileNameOf(const std::string& path) { return path.substr(path.find_last_of('\\') + 1); }
 
 std::string MediaFolder() {
   const std::string build = BuildDir();
   return build.empty() ? std::string() : build + "\\split-media";
+}
+
+std::string ToCp932(std::string_view utf8) {
+  const std::wstring wide = Widen(utf8);
+  const int size =
+      WideCharToMultiByte(932, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(size > 0 ? size : 0), '\0');
+  WideCharToMultiByte(932, 0, wide.data(), static_cast<int>(wide.size()), out.data(), size, nullptr, nullptr);
+  return out;
 }
 
 }  // namespace
@@ -38,34 +46,60 @@ std::string RandomBytes(size_t length, uint32_t seed) {
   return bytes;
 }
 
-std::string ShortPath(const std::string& path) {
-  wchar_t buffer[MAX_PATH * 2] = {};
-  const DWORD got = GetShortPathNameW(Widen(path).c_str(), buffer, MAX_PATH * 2);
-  if (got == 0 || got >= MAX_PATH * 2) return {};
-  return Narrow(buffer);
+void StartSplit(QuarnimoApp& app, const Choice& choice) {
+  if (choice.freeSize.empty()) {
+    ASSERT_TRUE(app.Click("optSpltSize(0)"));
+  } else {
+    ASSERT_TRUE(app.SetFreeSize(choice.freeSize));
+  }
+  ASSERT_TRUE(app.SetText("txtInFile", choice.source));
+  ASSERT_TRUE(app.SetText("txtOutPath", choice.outFolder));
+  ASSERT_TRUE(app.SetChecked("chkSamDir", false)) << "the same-folder box does not take the click";
+  ASSERT_TRUE(app.SetChecked("chkMkBat", choice.batch)) << "the batch box does not take the click";
+  ASSERT_TRUE(app.Click("optHmny(" + std::to_string(choice.policy) + ")"));
+  ASSERT_TRUE(app.StartSplit());
+}
+
+SeenBox ExpectBox(QuarnimoApp& app, const std::string& text, int style) {
+  std::optional<SeenBox> box = app.NextBox(120000);
+  EXPECT_TRUE(box.has_value()) << "the program shows no message where the user expects \"" << text << "\"";
+  if (!box) return {};
+  EXPECT_EQ(box->text, text) << "the user is told the wrong thing";
+  EXPECT_EQ(box->style, style) << "\"" << box->text << "\" has the wrong buttons or icon";
+  EXPECT_EQ(box->title, "") << "\"" << box->text << "\" must have an empty title";
+  return *box;
+}
+
+void ExpectEnd(QuarnimoApp& app, const std::string& text, int style) {
+  const SeenBox end = ExpectBox(app, text, style);
+  ASSERT_NE(end.hwnd, nullptr);
+  EXPECT_EQ(app.Text("lblComplt"), "Splitting Completed") << "the status line must say the run completed";
+  ASSERT_TRUE(app.Answer(end, IDOK));
+  EXPECT_TRUE(guitest::PumpUntil([&] { return app.Idle(); }, 30000))
+      << "after the end message the window must be unlocked with an empty status line";
+}
+
+void ExpectRejoin(const std::string& folder, const std::string& source, const std::string& bytes) {
+  ASSERT_EQ(RunWindowsProgram("C:\\windows\\system32\\cmd.exe /c " + BareStem(source) + "bat", folder), 0)
+      << "the batch file fails under cmd";
+  const std::string joined = ReadWholeFile(folder + "\\" + FileNameOf(source));
+  ASSERT_EQ(joined.size(), bytes.size()) << "the rejoined " << FileNameOf(source) << " has the wrong length";
+  EXPECT_TRUE(joined == bytes) << "the rejoined " << FileNameOf(source) << " differs from the source";
 }
 
 std::string BareStem(const std::string& source) {
-  std::string name = FileNameOf(ShortPath(source));
+  wchar_t buffer[MAX_PATH * 2] = {};
+  const DWORD got = GetShortPathNameW(Widen(source).c_str(), buffer, MAX_PATH * 2);
+  std::string name = got == 0 || got >= MAX_PATH * 2 ? std::string() : FileNameOf(Narrow(buffer));
   const size_t dot = name.find_last_of('.');
   if (dot != std::string::npos) name.resize(dot);
   return name + ".";
 }
 
 std::string PartNumber(int n) {
-  std::string digits = std::to_string(n);
-  while (digits.size() < 3) digits.insert(digits.begin(), '0');
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%03d", n);
   return digits;
-}
-
-std::string ToCp932(std::string_view utf8) {
-  const std::wstring wide = Widen(utf8);
-  if (wide.empty()) return {};
-  const int size =
-      WideCharToMultiByte(932, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(size > 0 ? size : 0), '\0');
-  WideCharToMultiByte(932, 0, wide.data(), static_cast<int>(wide.size()), out.data(), size, nullptr, nullptr);
-  return out;
 }
 
 std::string ExpectedBatch(const std::string& source, int count) {
@@ -79,20 +113,6 @@ std::string ExpectedBatch(const std::string& source, int count) {
     text.append("+").append(stem).append(PartNumber(i));
   }
   return text + " " + target + "\r\n";
-}
-
-bool CopyFolderFiles(const std::string& from, const std::string& to) {
-  WIN32_FIND_DATAW entry{};
-  const HANDLE find = FindFirstFileW(Widen(from + "\\*").c_str(), &entry);
-  if (find == INVALID_HANDLE_VALUE) return false;
-  bool ok = true;
-  do {
-    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-    const std::string name = Narrow(entry.cFileName);
-    ok = CopyFileW(Widen(from + "\\" + name).c_str(), Widen(to + "\\" + name).c_str(), FALSE) != FALSE;
-  } while (ok && FindNextFileW(find, &entry));
-  FindClose(find);
-  return ok;
 }
 
 int CountFiles(const std::string& folder) {
