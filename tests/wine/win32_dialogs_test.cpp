@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -27,48 +28,21 @@ using platform::win32::Win32Dialogs;
 // What the user saw of a dialog.
 struct Seen {
   std::string title;
-  std::string texts;  // of its static controls, run together
+  std::string text;  // of a message box
   bool ownerDisabled = false;
+  bool showsPrompt = false;  // a label of the dialog holds the prompt
 };
 
-std::string TextOf(HWND window) {
-  wchar_t text[512] = {};
-  GetWindowTextW(window, text, 512);
-  return Narrow(text);
-}
-
-BOOL CALLBACK FindOwnDialog(HWND window, LPARAM found) {
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  if (process != GetCurrentProcessId() || !IsWindowVisible(window) ||
-      guitest::ClassName(window) != "#32770") {
-    return TRUE;
-  }
-  *reinterpret_cast<HWND*>(found) = window;  // NOLINT(performance-no-int-to-ptr)
-  return FALSE;
-}
-
-BOOL CALLBACK CollectStaticTexts(HWND child, LPARAM all) {
-  if (_stricmp(guitest::ClassName(child).c_str(), "Static") == 0) {
-    *reinterpret_cast<std::string*>(all) += TextOf(child);  // NOLINT(performance-no-int-to-ptr)
-  }
-  return TRUE;
-}
-
 // Plays the user on a helper thread (std::async) while this one shows a
-// modal dialog: waits for the first visible dialog of this process, reads it
-// and presses `button`.
-Seen PlayUser(WPARAM button, HWND owner) {
-  HWND dialog = nullptr;
-  for (int i = 0; i < 600 && dialog == nullptr; ++i, Sleep(100)) {
-    EnumWindows(FindOwnDialog, reinterpret_cast<LPARAM>(&dialog));
-  }
+// modal dialog: waits for the dialog, reads it, notes whether `owner` takes
+// input meanwhile and whether a label shows `prompt`, and presses `button`.
+Seen PlayUser(int button, HWND owner, const std::string& prompt) {
   Seen seen;
-  if (dialog == nullptr) return seen;
-  seen.ownerDisabled = owner != nullptr && !IsWindowEnabled(owner);
-  seen.title = TextOf(dialog);
-  EnumChildWindows(dialog, CollectStaticTexts, reinterpret_cast<LPARAM>(&seen.texts));
-  PostMessageW(dialog, WM_COMMAND, button, 0);
+  const std::optional<guitest::MessageBoxInfo> box = guitest::WaitForMessageBox(GetCurrentProcessId(), 60000);
+  if (!box) return seen;
+  seen = {box->title, box->text, owner != nullptr && !IsWindowEnabled(owner),
+          FindWindowExW(box->hwnd, nullptr, L"Static", Widen(prompt).c_str()) != nullptr};
+  guitest::AnswerMessageBox(box->hwnd, button);
   return seen;
 }
 
@@ -78,15 +52,14 @@ TEST(Win32Dialogs, MessageBoxIsModalOverItsOwnerAndReturnsTheAnswer) {
   ASSERT_NE(owner, nullptr);
   Win32Dialogs dialogs;
   dialogs.SetOwner(owner);
-  auto user = std::async(std::launch::async, PlayUser, IDNO, owner);
+  auto user = std::async(std::launch::async, PlayUser, IDNO, owner, "");
   const int answer = dialogs.MsgBox("同名のファイルが存在します。上書きしますか?",
                                     platform::mb::kYesNo | platform::mb::kQuestion, "確認");
   const Seen seen = user.get();
   EXPECT_EQ(answer, platform::answer::kNo) << "the program would act on a button the user did not press";
   EXPECT_TRUE(seen.ownerDisabled) << "the main window must take no input while the box is up";
   EXPECT_EQ(seen.title, "確認") << "the box's title is garbled";
-  EXPECT_NE(seen.texts.find("同名のファイルが存在します。上書きしますか?"), std::string::npos)
-      << "the box's Japanese text is garbled: " << seen.texts;
+  EXPECT_EQ(seen.text, "同名のファイルが存在します。上書きしますか?") << "the box's Japanese text is garbled";
   EXPECT_TRUE(IsWindowEnabled(owner)) << "the main window stays disabled after the box";
   DestroyWindow(owner);
 }
@@ -104,10 +77,10 @@ TEST(Win32Dialogs, ShellDialogsHandBackTheChoiceAndKeepTheOldOneOnCancel) {
   record.filterPattern = "*.*";
   record.flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
   record.maxFileChars = 520;
-  for (const auto& [button, expected] : {std::pair<WPARAM, int>{IDOK, 1}, {IDCANCEL, 0}}) {
+  for (const auto& [button, expected] : {std::pair{IDOK, 1}, {IDCANCEL, 0}}) {
     SCOPED_TRACE(button == IDOK ? "OK on the preset file" : "Cancel");
     record.fileName = chosen;
-    auto user = std::async(std::launch::async, PlayUser, button, nullptr);
+    auto user = std::async(std::launch::async, PlayUser, button, nullptr, "");
     const int result = Win32Dialogs().OpenFile(record);
     EXPECT_EQ(user.get().title, record.title) << "the dialog's Japanese title is garbled";
     EXPECT_EQ(result, expected) << "a choice and a cancel must be told apart";
@@ -117,12 +90,12 @@ TEST(Win32Dialogs, ShellDialogsHandBackTheChoiceAndKeepTheOldOneOnCancel) {
   platform::FolderRecord folder;
   folder.title = "出力先フォルダを選択してください";
   folder.flags = BIF_RETURNONLYFSDIRS;
-  auto user = std::async(std::launch::async, PlayUser, IDCANCEL, nullptr);
+  auto user = std::async(std::launch::async, PlayUser, IDCANCEL, nullptr, folder.title);
   std::string path = "unchanged";
   EXPECT_EQ(Win32Dialogs().BrowseFolder(folder, &path), 0)
       << "a cancelled folder dialog must not count as a choice";
   EXPECT_EQ(path, "unchanged") << "a cancel must not change the output folder";
-  EXPECT_NE(user.get().texts.find(folder.title), std::string::npos) << "the prompt is missing or garbled";
+  EXPECT_TRUE(user.get().showsPrompt) << "the prompt is missing or garbled";
   CoUninitialize();
 }
 
