@@ -67,12 +67,13 @@ class WriteBatch : public ::testing::Test {
   int64_t asked = -1;
   std::string askedName;
   std::string askedProtected;
+  std::vector<std::string> status;  // what the status line showed
 
   void SetUp() override {
     sim.AddDrive('D');
     sim.MakeFolders("D:\\OUT");
   }
-  BatchOutcome Write(const BatchRequest& request, std::vector<std::string>* status = nullptr) {
+  BatchOutcome Write(const BatchRequest& request) {
     const OutputGate gate = [this](std::string_view, std::string_view name, std::string_view protectedPath,
                                    int64_t required, uint8_t* skip) {
       askedName = std::string(name);
@@ -82,18 +83,12 @@ class WriteBatch : public ::testing::Test {
       return gateResult;
     };
     return WriteRejoinBatch(
-        sim, request,
-        [status](std::string_view text) {
-          if (status) status->emplace_back(text);
-        },
-        gate);
+        sim, request, [this](std::string_view text) { status.emplace_back(text); }, gate);
   }
 };
 
 TEST_F(WriteBatch, AsksForTheBytesItWritesAndWritesCp932) {
-  std::vector<std::string> status;
-  const BatchOutcome outcome =
-      Write({"D:\\OUT\\NENJI~1.", "年次 報告.xls", "C:\\DATA\\NENJI~1.XLS", 2}, &status);
+  const BatchOutcome outcome = Write({"D:\\OUT\\NENJI~1.", "年次 報告.xls", "C:\\DATA\\NENJI~1.XLS", 2});
   EXPECT_EQ(err::kNone, outcome.error) << "writing the batch file failed";
   const std::string bytes = sim.ReadFile("D:\\OUT\\NENJI~1.bat");
   // 年次 報告 in code page 932.

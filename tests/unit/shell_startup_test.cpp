@@ -84,19 +84,6 @@ TEST_F(Startup, StoredPositionIsClampedToTheScreen) {
   EXPECT_EQ(File(), "xpos=abc\r\nypos=1200.4 twips\r\n") << "starting must not rewrite the settings";
 }
 
-TEST_F(Startup, StoredCdSizeWarnsBeforeTheWindowShowsAndFormextXDoesNotStopTheStart) {
-  system.WriteFile(kIni, "sizeopt=2\r\nformext=x\r\n");
-  dialogs.onBox = [this](const platform::sim::BoxRecord& box) {
-    EXPECT_EQ(box.style, 64);
-    EXPECT_FALSE(host.shown) << "the memory warning must come before the window shows";
-  };
-  dialogs.Answer(platform::answer::kOk);
-  Program program(system, dialogs, host);
-  ASSERT_EQ(program.Start(), StartOutcome::kShown) << "an unreadable range flag must not end the start";
-  EXPECT_FALSE(program.frmMAIN()->mnuSettings[3].Checked()) << "formext=x must read as range mode off";
-  EXPECT_EQ(dialogs.boxes.size(), 1u);
-}
-
 TEST_F(Startup, ProgramNotNamedExeIsToldAndRecordedWithoutAWindow) {
   struct Case {
     const char* fileName;

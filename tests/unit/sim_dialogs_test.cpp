@@ -37,20 +37,5 @@ TEST(SimDialogsTest, AnUnexpectedBoxOrAnUnusedScriptFailsTheTest) {
       "never shown");
 }
 
-TEST(SimDialogsTest, FileAndFolderDialogsFollowTheirScripts) {
-  SimDialogs dialogs;
-  OpenFileRecord record;
-  dialogs.ChooseFile("C:\\new.txt");
-  dialogs.CancelOpenFile();
-  EXPECT_EQ(1, dialogs.OpenFile(record));
-  EXPECT_EQ(0, dialogs.OpenFile(record));
-  EXPECT_EQ("C:\\new.txt", record.fileName) << "a cancelled dialog must leave the record's file name";
-  std::string path = "unchanged";
-  dialogs.ChooseFolder("D:\\Parts");
-  EXPECT_EQ(1, dialogs.BrowseFolder(FolderRecord{"出力先フォルダを指定", 1}, &path));
-  EXPECT_EQ("D:\\Parts", path);
-  EXPECT_NONFATAL_FAILURE((void)dialogs.BrowseFolder(FolderRecord{}, &path), "unexpected folder dialog");
-}
-
 }  // namespace
 }  // namespace qn::platform::sim
