@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/win32/system_win32.h"
-#include "tests/wine/support/gui.h"
+#include "tests/wine/support/quarnimo_app.h"
 #include "tests/wine/wine_test_util.h"
 
 #ifndef QUARNIMO_BUILD_NUMBER
@@ -61,43 +61,18 @@ TEST(QuarnimoExe, IconHasThreeSixteenColourImages) {
   const auto* entries = reinterpret_cast<const IconGroupEntry*>(header + 3);
   for (int i : {0, 1, 2}) {
     const int size = (i + 1) * 16;
-    EXPECT_EQ(entries[i].width, size) << "image " << i << " has the wrong size";
-    EXPECT_EQ(entries[i].height, size) << "image " << i << " has the wrong size";
-    EXPECT_EQ(entries[i].bitCount, 4) << "image " << i << " is not a 16-colour image";
+    EXPECT_TRUE(entries[i].width == size && entries[i].height == size && entries[i].bitCount == 4)
+        << "image " << i << " is not the " << size << " pixel 16-colour image";
   }
   FreeLibrary(module);
 }
 
 TEST(QuarnimoExe, MainWindowShowsTheProductNameAndClosesCleanly) {
-  std::wstring command = L"\"" + Widen(ProgramExe()) + L"\"";
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                             &process))
-      << "Quarnimo.exe does not start: error " << GetLastError();
-  CloseHandle(process.hThread);
-
-  HWND window = nullptr;
-  guitest::PumpUntil(
-      [&] {
-        for (HWND top : guitest::TopLevelWindows(process.dwProcessId))
-          if (!GetWindow(top, GW_OWNER)) window = top;
-        return window != nullptr;
-      },
-      60000);
-  if (window == nullptr) TerminateProcess(process.hProcess, 99);
-  ASSERT_NE(window, nullptr) << "the program shows no window";
-  EXPECT_EQ(guitest::WindowText(window), "Quarnimo") << "the title bar must show the product name";
-
-  PostMessageW(window, WM_CLOSE, 0, 0);
-  const DWORD wait = WaitForSingleObject(process.hProcess, 60000);
-  if (wait != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
-  EXPECT_EQ(wait, WAIT_OBJECT_0) << "closing the window must end the program";
-  DWORD exitCode = 12345;
-  GetExitCodeProcess(process.hProcess, &exitCode);
-  EXPECT_EQ(exitCode, 0u) << "a normal close must end with exit code 0";
-  CloseHandle(process.hProcess);
+  const TempDir dir;
+  QuarnimoApp app(dir.path());
+  ASSERT_TRUE(app.ok()) << app.error();
+  EXPECT_EQ(guitest::WindowText(app.window()), "Quarnimo") << "the title bar must show the product name";
+  EXPECT_EQ(app.Close(60000), 0) << "closing the window must end the program, with exit code 0";
 }
 
 }  // namespace

@@ -51,29 +51,20 @@ void TypeText(HWND hwnd, std::string_view text) {
   PumpPending();
 }
 
-namespace {
-
-struct WindowSearch {
-  DWORD processId;
-  bool visibleOnly;
-  std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM data) {
-  auto* search = reinterpret_cast<WindowSearch*>(data);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(hwnd, &pid);
-  if (pid == search->processId && (!search->visibleOnly || IsWindowVisible(hwnd)))
-    search->found.push_back(hwnd);
-  return TRUE;
-}
-
-}  // namespace
-
 std::vector<HWND> TopLevelWindows(DWORD processId, bool visibleOnly) {
-  WindowSearch search{processId, visibleOnly, {}};
-  EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  std::vector<HWND> found;
+  EnumWindows(
+      [](HWND hwnd, LPARAM all) {
+        reinterpret_cast<std::vector<HWND>*>(all)->push_back(hwnd);  // NOLINT(performance-no-int-to-ptr)
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  std::erase_if(found, [&](HWND hwnd) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    return pid != processId || (visibleOnly && !IsWindowVisible(hwnd));
+  });
+  return found;
 }
 
 std::string WindowText(HWND hwnd) {
@@ -145,48 +136,55 @@ UINT MenuItemState(const MenuPlace& place) {
   return GetMenuState(place.menu, place.position, MF_BYPOSITION) & (MF_CHECKED | MF_GRAYED | MF_DISABLED);
 }
 
-bool SaveWindowImage(HWND hwnd, const std::string& path) {
-  RECT r;
-  if (!GetWindowRect(hwnd, &r)) return false;
-  const int width = r.right - r.left;
-  const int height = r.bottom - r.top;
-  if (width <= 0 || height <= 0) return false;
+std::vector<uint32_t> Render(int width, int height, const std::function<bool(HDC)>& paint) {
+  std::vector<uint32_t> pixels;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;  // bottom-up, as a .bmp stores it
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
+  info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  bool ok = bitmap && bits;
-  if (ok) {
+  if (bitmap != nullptr && bits != nullptr) {
     HGDIOBJ old = SelectObject(memory, bitmap);
-    ok = BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY) != FALSE;
-    GdiFlush();
+    if (paint(memory)) {
+      GdiFlush();
+      const auto* from = static_cast<const uint32_t*>(bits);
+      pixels.assign(from, from + static_cast<size_t>(width) * static_cast<size_t>(height));
+    }
     SelectObject(memory, old);
   }
-  if (ok) {
-    const uint32_t stride = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
-    const uint32_t imageSize = stride * static_cast<uint32_t>(height);
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;  // "BM"
-    file.bfOffBits = sizeof file + sizeof info.bmiHeader;
-    file.bfSize = file.bfOffBits + imageSize;
-    info.bmiHeader.biSizeImage = imageSize;
-    std::ofstream out(Widen(path).c_str(), std::ios::binary);
-    out.write(reinterpret_cast<const char*>(&file), sizeof file);
-    out.write(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
-    out.write(static_cast<const char*>(bits), imageSize);
-    ok = out.good();
-  }
-  if (bitmap) DeleteObject(bitmap);
+  if (bitmap != nullptr) DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
-  return ok;
+  return pixels;
+}
+
+std::vector<uint32_t> ScreenPixels(const RECT& area) {
+  return Render(area.right - area.left, area.bottom - area.top, [&](HDC dc) {
+    HDC screen = GetDC(nullptr);
+    const bool copied = BitBlt(dc, 0, 0, area.right - area.left, area.bottom - area.top, screen, area.left,
+                               area.top, SRCCOPY) != FALSE;
+    ReleaseDC(nullptr, screen);
+    return copied;
+  });
+}
+
+bool SaveWindowImage(HWND hwnd, const std::string& path) {
+  RECT r;
+  if (!GetWindowRect(hwnd, &r) || r.right <= r.left || r.bottom <= r.top) return false;
+  std::vector<uint32_t> pixels = ScreenPixels(r);
+  if (pixels.empty()) return false;
+  for (uint32_t& pixel : pixels) pixel |= 0xFF000000u;  // opaque, for viewers that read the fourth byte
+  const auto imageSize = static_cast<DWORD>(pixels.size() * sizeof(uint32_t));
+  const BITMAPINFOHEADER info{
+      sizeof info, r.right - r.left, -(r.bottom - r.top), 1, 32, BI_RGB, imageSize, 0, 0, 0, 0};
+  const BITMAPFILEHEADER file{0x4D42 /* "BM" */, static_cast<DWORD>(sizeof file + sizeof info + imageSize), 0,
+                              0, sizeof file + sizeof info};
+  std::ofstream out(Widen(path).c_str(), std::ios::binary);
+  out.write(reinterpret_cast<const char*>(&file), sizeof file);
+  out.write(reinterpret_cast<const char*>(&info), sizeof info);
+  out.write(reinterpret_cast<const char*>(pixels.data()), imageSize);
+  return out.good();
 }
 
 std::string ScreenshotFolder() {

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -62,7 +63,12 @@ std::optional<MenuPlace> FindMenuItem(HMENU menu, const std::vector<std::string>
 // The state bits of an item (MF_CHECKED, MF_GRAYED, MF_DISABLED).
 UINT MenuItemState(const MenuPlace& place);
 
-// Saves what the screen shows of `hwnd`, frame included, as a 24-bit .bmp
+// `width` x `height` top-down 32-bit pixels as `paint` leaves them on a
+// memory DC; empty when it fails.
+std::vector<uint32_t> Render(int width, int height, const std::function<bool(HDC)>& paint);
+// The pixels the screen shows in `area` (screen coordinates), as Render gives them.
+std::vector<uint32_t> ScreenPixels(const RECT& area);
+// Saves what the screen shows of `hwnd`, frame included, as a 32-bit .bmp
 // (copied from the screen DC, so it is what the user sees); false on failure.
 bool SaveWindowImage(HWND hwnd, const std::string& path);
 // `<build dir>\screenshots`, created when missing; "" when the build dir is unknown.

@@ -29,36 +29,6 @@ HWND MainWindowOf(DWORD processId) {
   return nullptr;
 }
 
-// `width` x `height` top-down 32-bit pixels as `paint` leaves them on a
-// memory DC.
-std::vector<uint32_t> Render(int width, int height, const std::function<bool(HDC)>& paint) {
-  std::vector<uint32_t> pixels;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap != nullptr && bits != nullptr) {
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    if (paint(memory)) {
-      GdiFlush();
-      const auto* from = static_cast<const uint32_t*>(bits);
-      pixels.assign(from, from + static_cast<size_t>(width) * static_cast<size_t>(height));
-    }
-    SelectObject(memory, old);
-  }
-  if (bitmap != nullptr) DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return pixels;
-}
-
 // The icon value of a message box (0 when it shows none), found by drawing
 // each system icon on the box's own background and taking the one that
 // matches what the screen shows; -1 when none matches.
@@ -69,40 +39,29 @@ int IconOf(HWND box) {
   SetWindowPos(box, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   guitest::PumpFor(150);
-  RECT client{};
-  GetClientRect(icon, &client);
-  POINT origin{0, 0};
-  ClientToScreen(icon, &origin);
-  const int width = client.right;
-  const int height = client.bottom;
-  if (width <= 0 || height <= 0) return -1;
-  const std::vector<uint32_t> shown = Render(width, height, [&](HDC dc) {
-    HDC screen = GetDC(nullptr);
-    const bool copied = BitBlt(dc, 0, 0, width, height, screen, origin.x, origin.y, SRCCOPY) != FALSE;
-    ReleaseDC(nullptr, screen);
-    return copied;
-  });
+  RECT area{};
+  GetClientRect(icon, &area);
+  MapWindowPoints(icon, nullptr, reinterpret_cast<POINT*>(&area), 2);
+  const int width = area.right - area.left;
+  const int height = area.bottom - area.top;
+  const std::vector<uint32_t> shown =
+      width > 0 && height > 0 ? guitest::ScreenPixels(area) : std::vector<uint32_t>{};
   if (shown.empty()) return -1;
   const uint32_t corner = shown.front() & 0xFFFFFF;
   const COLORREF background = RGB((corner >> 16) & 0xFF, (corner >> 8) & 0xFF, corner & 0xFF);
-  struct Candidate {
-    LPCWSTR id;
-    int value;
-  };
-  const std::array<Candidate, 4> candidates = {{{IDI_HAND, 16},  // NOLINT(performance-no-int-to-ptr)
-                                                {IDI_QUESTION, 32},
-                                                {IDI_EXCLAMATION, 48},
-                                                {IDI_ASTERISK, 64}}};
   int best = -1;
   size_t bestDiff = SIZE_MAX;
-  for (const Candidate& candidate : candidates) {
-    const std::vector<uint32_t> drawn = Render(width, height, [&](HDC dc) {
+  for (const auto& [id, value] : {std::pair{IDI_HAND, 16},  // NOLINT(performance-no-int-to-ptr)
+                                  {IDI_QUESTION, 32},
+                                  {IDI_EXCLAMATION, 48},
+                                  {IDI_ASTERISK, 64}}) {
+    const std::vector<uint32_t> drawn = guitest::Render(width, height, [&](HDC dc) {
       HBRUSH brush = CreateSolidBrush(background);
       RECT all{0, 0, width, height};
       FillRect(dc, &all, brush);
       DeleteObject(brush);
-      return DrawIconEx(dc, 0, 0, LoadIconW(nullptr, candidate.id), 0, 0, 0, nullptr,
-                        DI_NORMAL | DI_DEFAULTSIZE) != FALSE;
+      return DrawIconEx(dc, 0, 0, LoadIconW(nullptr, id), 0, 0, 0, nullptr, DI_NORMAL | DI_DEFAULTSIZE) !=
+             FALSE;
     });
     size_t diff = 0;
     for (size_t i = 0; i < shown.size() && i < drawn.size(); ++i) {
@@ -110,7 +69,7 @@ int IconOf(HWND box) {
     }
     if (diff < bestDiff) {
       bestDiff = diff;
-      best = candidate.value;
+      best = value;
     }
   }
   // A true match differs in at most a few edge pixels.
@@ -269,20 +228,9 @@ HWND ControlOf(HWND main, std::string_view name) {
   const auto& all = window::design::kControls;
   const auto it = std::find_if(all.begin(), all.end(), [&](const auto& c) { return c.name == name; });
   if (main == nullptr || it == all.end()) return nullptr;
-  struct Search {
-    int id;
-    HWND found;
-  } search{kFirstControlId + static_cast<int>(it - all.begin()), nullptr};
-  EnumChildWindows(
-      main,
-      [](HWND child, LPARAM data) {
-        auto* s = reinterpret_cast<Search*>(data);  // NOLINT(performance-no-int-to-ptr)
-        if (GetDlgCtrlID(child) != s->id) return TRUE;
-        s->found = child;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  HWND parent = it->container.empty() ? main : ControlOf(main, it->container);
+  return parent == nullptr ? nullptr
+                           : GetDlgItem(parent, kFirstControlId + static_cast<int>(it - all.begin()));
 }
 
 std::string ControlText(HWND main, std::string_view name) {
