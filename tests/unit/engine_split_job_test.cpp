@@ -343,7 +343,7 @@ TEST_F(SplitJobTest, TheWholeWindowIsLockedDuringTheRunAndUnlockedAfter) {
       "optSpltSize(0)", "optSpltSize(1)", "optSpltSize(2)", "optSpltSize(3)", "txtSpltPart(0)",
       "txtSpltPart(1)", "mnuFile",        "mnuSet",         "mnuHelp",        "lblInSelect",
       "lblOutSelect",   "Close"};
-  // What the user can still use.
+  // What the user can still use (a frame takes what it holds along).
   auto usable = [this] {
     std::set<std::string> names;
     for (ui::Control* control : frm.form.Controls()) {

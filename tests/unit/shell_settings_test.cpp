@@ -140,10 +140,6 @@ TEST_F(Settings, AFailedWriteKeepsTheOldFileAndABriefLockIsWaitedFor) {
 class ApplyingSettings : public Settings {
  protected:
   window::FrmMain frm{system, dialogs};
-  void Apply(const std::string& file) {
-    system.WriteFile(kIni, file);
-    ApplySettings(system, frm);
-  }
 };
 
 TEST_F(ApplyingSettings, EachKeyTakesItsDefaultWhenNotAcceptable) {
@@ -152,26 +148,25 @@ TEST_F(ApplyingSettings, EachKeyTakesItsDefaultWhenNotAcceptable) {
   system.WriteFile("D:\\file.txt", "x");
   struct Case {
     const char* file;
-    const char* outPath;
+    std::string outPath;
     int makeBatch, overwrite;
     double partSize;
     int sizeOption, sameDir;
     bool rangeMode;
   } cases[] = {
-      {"", "C:\\Program Files\\Quarnimo", 1, 0, 1457664, 0, 0, false},
+      {"", kFolder, 1, 0, 1457664, 0, 0, false},
       {"dpath= D:\\Out \r\nmakebatch=0\r\ncheckow=2\r\ndevsize=12345\r\nsizeopt=3\r\nsamedir=1\r\nformext=-1",
        "D:\\Out", 0, 2, 12345, 3, 1, true},
-      {"dpath=D:\\file.txt\r\nmakebatch=x\r\ncheckow=3\r\nsizeopt=x\r\nsamedir=2\r\nformext=1",
-       "C:\\Program Files\\Quarnimo", 0, 0, 1457664, 0, 0, false},
-      {"dpath=D:\\missing\r\nmakebatch=10\r\ncheckow=02\r\nsizeopt=4\r\nsamedir=-1\r\nformext=x",
-       "C:\\Program Files\\Quarnimo", 1, 0, 1457664, 0, 0, false},
-      {"makebatch=.\r\nformext=-2\r\nsizeopt=3\r\ndevsize=2147483647", "C:\\Program Files\\Quarnimo", 0, 0,
-       2147483647, 3, 0, false},
-      {"sizeopt=3\r\ndevsize=2147483648\r\nformext=00", "C:\\Program Files\\Quarnimo", 1, 0, 1457664, 3, 0,
+      {"dpath=D:\\file.txt\r\nmakebatch=x\r\ncheckow=3\r\nsizeopt=x\r\nsamedir=2\r\nformext=1", kFolder, 0, 0,
+       1457664, 0, 0, false},
+      {"dpath=D:\\missing\r\nmakebatch=10\r\ncheckow=02\r\nsizeopt=4\r\nsamedir=-1\r\nformext=x", kFolder, 1,
+       0, 1457664, 0, 0, false},
+      {"makebatch=.\r\nformext=-2\r\nsizeopt=3\r\ndevsize=2147483647", kFolder, 0, 0, 2147483647, 3, 0,
        false},
-      {"sizeopt=3\r\ndevsize=00000000005", "C:\\Program Files\\Quarnimo", 1, 0, 1457664, 3, 0, false},
-      {"sizeopt=3\r\ndevsize=0", "C:\\Program Files\\Quarnimo", 1, 0, 1457664, 3, 0, false},
-      {"sizeopt=3\r\ndevsize=1e3", "C:\\Program Files\\Quarnimo", 1, 0, 1000, 3, 0, false},
+      {"sizeopt=3\r\ndevsize=2147483648\r\nformext=00", kFolder, 1, 0, 1457664, 3, 0, false},
+      {"sizeopt=3\r\ndevsize=00000000005", kFolder, 1, 0, 1457664, 3, 0, false},
+      {"sizeopt=3\r\ndevsize=0", kFolder, 1, 0, 1457664, 3, 0, false},
+      {"sizeopt=3\r\ndevsize=1e3", kFolder, 1, 0, 1000, 3, 0, false},
   };
   for (const Case& c : cases) {
     window::FrmMain w(system, dialogs);
@@ -204,9 +199,11 @@ TEST_F(ApplyingSettings, KeysApplyInOrderSoTheCdOptionWarnsAndReplacesThePartSiz
     EXPECT_EQ(frm.chkSamDir.Value(), 0) << "samedir must be applied after the size option";
     EXPECT_FALSE(frm.mnuSettings[3].Checked()) << "formext must be applied after the size option";
   };
-  Apply(
+  system.WriteFile(
+      kIni,
       "formext=-1\r\nsamedir=1\r\nsizeopt=2\r\ndevsize=12345\r\ncheckow=1\r\nmakebatch=0\r\ndpath=D:"
       "\\Out\r\n");
+  ApplySettings(system, frm);
   EXPECT_EQ(dialogs.boxes.size(), 1u) << "the stored CD option did not warn about memory";
   EXPECT_EQ(frm.split.lngSpltSize, 681984000) << "a stored part size survives only with the free-size option";
   ConnectSettings(system, frm);
