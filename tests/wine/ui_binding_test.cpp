@@ -1,8 +1,7 @@
 // The Win32 binding of the control model, driven through real window
 // messages as a user would drive it: each case checks that the handlers ran
 // as the event rule says and that the real controls show what the model holds.
-// How the main window looks (captions, places, fonts, colours, tooltips) is
-// checked on the real main window in main_window_test.cpp.
+// The main window's looks are checked in main_window_test.cpp.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -123,10 +122,10 @@ struct Demo {
       };
     }
     btnGo.onClick = [this] { log.push_back("btnGo.click"); };
-    lblPick.onMouseDown = [this](int button) { log.push_back("lblPick.down:" + std::to_string(button)); };
-    lblPick.onMouseUp = [this](int button) { log.push_back("lblPick.up:" + std::to_string(button)); };
-    lblPick.onDblClick = [this] { log.push_back("lblPick.dbl"); };
-    lblPick.onClick = [this] { log.push_back("lblPick.click"); };
+    lblPick.onMouseDown = [this](int button) { log.push_back("down:" + std::to_string(button)); };
+    lblPick.onMouseUp = [this](int button) { log.push_back("up:" + std::to_string(button)); };
+    lblPick.onDblClick = [this] { log.push_back("dbl"); };
+    lblPick.onClick = [this] { log.push_back("click"); };
 
     mnuFile.items = {&mnuGo, &mnuExit};
     form.menuBar = {&mnuFile};
@@ -192,6 +191,7 @@ TEST_F(UiBindingTest, ChangesByCodeReachTheWindowAndRunEachHandlerOnce) {
   EXPECT_TRUE(Checked(demo.opt2));
   EXPECT_FALSE(Checked(demo.opt0) || Checked(demo.opt1)) << "two options of one group show selected";
   EXPECT_TRUE(IsWindowEnabled(Hwnd(demo.txtSize))) << "enabling by code did not reach the window";
+  EXPECT_NE(SendMessageW(Hwnd(demo.picIcon), STM_GETICON, 0, 0), 0) << "the image control shows no icon";
 
   // A disabled frame makes its contents unusable even when the click reaches them.
   demo.log.clear();
@@ -344,36 +344,27 @@ TEST_F(UiBindingTest, StatusLineRepaintsBeforeRefreshReturns) {
 }
 
 TEST_F(UiBindingTest, LabelButtonReportsMouseAsTheModelExpects) {
-  HWND label = Hwnd(demo.lblPick);
+  // A double-click; then released away from the label; then the right button.
   const LPARAM at = MAKELPARAM(5, 5);
-  for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
-    SendMessageW(label, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, at);
-  EXPECT_EQ(demo.log, (Log{"lblPick.down:1", "lblPick.up:1", "lblPick.click", "lblPick.dbl", "lblPick.up:1"}))
-      << "a double-click must give press, release, click, double-click, release";
-
-  // Released outside, or the right button: no click.
-  demo.log.clear();
-  SendMessageW(label, WM_LBUTTONDOWN, MK_LBUTTON, at);
-  SendMessageW(label, WM_LBUTTONUP, 0, MAKELPARAM(500, 5));
-  SendMessageW(label, WM_RBUTTONDOWN, MK_RBUTTON, at);
-  SendMessageW(label, WM_RBUTTONUP, 0, at);
-  EXPECT_EQ(Count(demo.log, "lblPick.click"), 0)
-      << "releasing away from the label or the right button clicked it";
-  EXPECT_EQ(Count(demo.log, "lblPick.down:2"), 1) << "the right button is not reported as button 2";
-}
-
-TEST_F(UiBindingTest, ImageShowsItsIconResource) {
-  EXPECT_NE(SendMessageW(Hwnd(demo.picIcon), STM_GETICON, 0, 0), 0) << "the image control shows no icon";
+  for (const auto& [message, where] : std::vector<std::pair<UINT, LPARAM>>{{WM_LBUTTONDOWN, at},
+                                                                           {WM_LBUTTONUP, at},
+                                                                           {WM_LBUTTONDBLCLK, at},
+                                                                           {WM_LBUTTONUP, at},
+                                                                           {WM_LBUTTONDOWN, at},
+                                                                           {WM_LBUTTONUP, MAKELPARAM(500, 5)},
+                                                                           {WM_RBUTTONDOWN, at},
+                                                                           {WM_RBUTTONUP, at}}) {
+    SendMessageW(Hwnd(demo.lblPick), message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0, where);
+  }
+  EXPECT_EQ(demo.log, (Log{"down:1", "up:1", "click", "dbl", "up:1", "down:1", "up:1", "down:2", "up:2"}))
+      << "a double-click must give press, release, click, double-click, release; releasing away from the "
+         "label or the right button must not click";
 }
 
 // Every way of closing runs the unload handler once and destroys the window;
 // while Close is greyed, the close box and WM_CLOSE do nothing.
 TEST(UiBindingCloseTest, EveryWayOfClosingUnloadsOnce) {
-  struct Case {
-    const char* way;
-    void (*close)(FormWindow&);
-  };
-  for (const Case& c : std::vector<Case>{
+  for (const auto& [way, close] : std::vector<std::pair<const char*, void (*)(FormWindow&)>>{
            {"close box", [](FormWindow& w) { SendMessageW(w.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0); }},
            {"WM_CLOSE in the message loop",
             [](FormWindow& w) {
@@ -411,12 +402,11 @@ TEST(UiBindingCloseTest, EveryWayOfClosingUnloadsOnce) {
     demo.form.SetCloseEnabled(true);
     EXPECT_FALSE(GetMenuState(system, SC_CLOSE, MF_BYCOMMAND) & MF_GRAYED) << "Close stays greyed";
 
-    c.close(window);
+    close(window);
     PumpPending();
-    EXPECT_FALSE(IsWindow(hwnd)) << c.way << " left the window open";
-    EXPECT_EQ(window.hwnd(), nullptr) << c.way;
-    EXPECT_EQ(Count(demo.log, "unload"), 1) << c.way << " must run the unload handler exactly once";
-    EXPECT_TRUE(demo.form.Closed()) << c.way;
+    EXPECT_FALSE(IsWindow(hwnd) || window.hwnd()) << way << " left the window open";
+    EXPECT_EQ(Count(demo.log, "unload"), 1) << way << " must run the unload handler exactly once";
+    EXPECT_TRUE(demo.form.Closed()) << way << ": the program would not know its window closed";
   }
 }
 
