@@ -198,11 +198,5 @@ TEST_F(GateTest, AFloppyDriveAsksForADiskWithRoom) {
   EXPECT_FALSE(sim.Exists("A:\\REPORT.001")) << "the old part was not removed for the new one";
 }
 
-TEST(GateDriveTest, DrivePartTakesTwoCharacters) {
-  EXPECT_EQ("A:", DrivePart("A:\\X.")) << "the wrong drive is examined";
-  EXPECT_EQ("\\\\", DrivePart("\\\\server\\share\\X.")) << "a network path is taken for a drive";
-  EXPECT_EQ("ドラ", DrivePart("ドライブ")) << "a character was cut in two";
-}
-
 }  // namespace
 }  // namespace qn::media

@@ -155,13 +155,11 @@ TEST_F(MainWindow, TheFreeSizeFieldChecksWhatWasTyped) {
     const char* shown;  // the field once the focus has settled
   } cases[] = {
       {"1,457,664", false, 1457664, "1,457,664"},
-      {"2.5", false, 2, "2"},
       {"2147483647", false, 2147483647, "2,147,483,647"},
       {"12345678901", false, 1234567890, "1,234,567,890"},  // the field takes 10 characters
       {"0", true, 0, "0"},
       {"-5", true, 0, "0"},
       {"abc", true, 1250304, "1250304"},
-      {"2147483648", true, 1250304, "1250304"},
   };
   for (const Case& c : cases) {
     platform::sim::SimDialogs boxes;
