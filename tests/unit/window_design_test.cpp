@@ -92,13 +92,5 @@ TEST_F(MainDesign, MenusHaveUniqueAccessKeysAndNoMarksAtDesign) {
   }
 }
 
-TEST_F(MainDesign, OptionGroupsExcludeEachOtherOnlyWithinTheirFrame) {
-  frm.optHmny[1].Select();
-  frm.optSpltSize[3].Select();
-  frm.optHmny[2].Select();
-  EXPECT_FALSE(frm.optHmny[1].Value()) << "two overwrite choices are selected at once";
-  EXPECT_TRUE(frm.optSpltSize[3].Value()) << "choosing an overwrite option cleared the size option";
-}
-
 }  // namespace
 }  // namespace qn::window
