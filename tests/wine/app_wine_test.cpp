@@ -56,7 +56,7 @@ TEST(QuarnimoExe, IconHasThreeSixteenColourImages) {
   ASSERT_NE(found, nullptr) << "icon 1, which the window and the version dialog use, is missing";
   const auto* header =
       static_cast<const WORD*>(LockResource(LoadResource(module, found)));  // reserved, type, count
-  ASSERT_NE(header, nullptr);
+  ASSERT_NE(header, nullptr) << "the icon group cannot be read";
   ASSERT_EQ(header[2], 3) << "the icon needs exactly the 16, 32 and 48 pixel images";
   const auto* entries = reinterpret_cast<const IconGroupEntry*>(header + 3);
   for (int i : {0, 1, 2}) {

@@ -128,9 +128,8 @@ class QuarnimoApp {
   int WaitForExit(int milliseconds = 30000);
   int Close(int milliseconds = 30000);
 
-  // The program's folder and its settings file's value for `key` (nothing
-  // when the file or the key is missing).
-  [[nodiscard]] const std::string& folder() const { return folder_; }
+  // The value of `key` in the program's settings file (nothing when the file
+  // or the key is missing).
   [[nodiscard]] std::optional<std::string> Setting(std::string_view key) const;
 
  private:
