@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/ui/controls.h"
@@ -56,29 +57,25 @@ struct Demo {
     form.designClient = {0, 0, 4305, 4335};
     form.SetTitle("Quarnimo デモ");
     form.iconResource = picIcon.iconResource = 101;  // ui_binding_test.rc
-    struct Place {
-      ui::Control& control;
-      ui::Rect rect;
-      int tab;
-    };
-    for (const Place& p : std::initializer_list<Place>{
-             {txtName, {720, 195, 3495, 270}, 0},
-             {txtOut, {720, 960, 3495, 270}, 1},
-             {btnGo, {3080, 1440, 1215, 495}, 2},
-             {chkBatch, {120, 1320, 2900, 255}, 3},
-             {frameSize, {120, 2040, 3975, 735}, 5},
-             {opt0, {0, 240, 1215, 255}, 4},
-             {opt1, {1320, 240, 1215, 255}, 6},
-             {opt2, {2640, 240, 1215, 255}, 7},
-             {txtSize, {1320, 420, 1815, 270}, 8},
-             {txtPart, {360, 3960, 1095, 270}, 9},
-             {lblPick, {60, 240, 615, 255}, 10},
-             {lblStatus, {120, 3600, 2175, 255}, 11},
-             {picIcon, {120, 600, 480, 480}, 12},
+    // Each control's place in twips and its tab index.
+    for (const auto& [control, rect, tab] : std::initializer_list<std::tuple<ui::Control*, ui::Rect, int>>{
+             {&txtName, {720, 195, 3495, 270}, 0},
+             {&txtOut, {720, 960, 3495, 270}, 1},
+             {&btnGo, {3080, 1440, 1215, 495}, 2},
+             {&chkBatch, {120, 1320, 2900, 255}, 3},
+             {&frameSize, {120, 2040, 3975, 735}, 5},
+             {&opt0, {0, 240, 1215, 255}, 4},
+             {&opt1, {1320, 240, 1215, 255}, 6},
+             {&opt2, {2640, 240, 1215, 255}, 7},
+             {&txtSize, {1320, 420, 1815, 270}, 8},
+             {&txtPart, {360, 3960, 1095, 270}, 9},
+             {&lblPick, {60, 240, 615, 255}, 10},
+             {&lblStatus, {120, 3600, 2175, 255}, 11},
+             {&picIcon, {120, 600, 480, 480}, 12},
          }) {
-      p.control.rect = p.rect;
-      p.control.tabIndex = p.tab;
-      form.Add(p.control);
+      control->rect = rect;
+      control->tabIndex = tab;
+      form.Add(*control);
     }
     opt0.container = opt1.container = opt2.container = txtSize.container = &frameSize;
     for (ui::OptionButton* o : options) o->group = &options;
