@@ -11,7 +11,10 @@ export WINEPREFIX="${WINEPREFIX:-$HOME/.quarnimo-wine}"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=ja_JP.UTF-8
 if [ -z "${DISPLAY:-}" ]; then
   export DISPLAY=:99
-  if [ ! -e /tmp/.X11-unix/X99 ]; then
+  # Reuse :99 only while the server behind its lock is alive.
+  owner=$(tr -d ' ' < /tmp/.X99-lock 2>/dev/null || true)
+  if [ -z "$owner" ] || ! kill -0 "$owner" 2>/dev/null; then
+    rm -f /tmp/.X11-unix/X99
     Xvfb :99 -screen 0 1024x768x24 >/dev/null 2>&1 &
     sleep 1
   fi
