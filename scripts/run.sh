@@ -12,7 +12,7 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=ja_JP.UTF-8
 if [ -z "${DISPLAY:-}" ]; then
   export DISPLAY=:99
   # Reuse :99 only while the server behind its lock is alive.
-  owner=$(tr -d ' ' < /tmp/.X99-lock 2>/dev/null || true)
+  owner=$(tr -d ' ' 2>/dev/null < /tmp/.X99-lock || true)
   if [ -z "$owner" ] || ! kill -0 "$owner" 2>/dev/null; then
     rm -f /tmp/.X11-unix/X99
     Xvfb :99 -screen 0 1024x768x24 >/dev/null 2>&1 &

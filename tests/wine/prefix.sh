@@ -13,7 +13,7 @@ up)
   # A server killed without cleaning up leaves its lock and socket behind;
   # only a live process behind the lock means the display can be reused.
   # Xvfb itself clears a stale lock and socket.
-  owner=$(tr -d ' ' < "/tmp/.X$display-lock" 2>/dev/null || true)
+  owner=$(tr -d ' ' 2>/dev/null < "/tmp/.X$display-lock" || true)
   if [ -z "$owner" ] || ! kill -0 "$owner" 2>/dev/null; then
     rm -f "/tmp/.X11-unix/X$display"
     Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
