@@ -11,13 +11,7 @@ export WINEPREFIX="${WINEPREFIX:-$HOME/.quarnimo-wine}"
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=ja_JP.UTF-8
 if [ -z "${DISPLAY:-}" ]; then
   export DISPLAY=:99
-  # Reuse :99 only while the server behind its lock is alive.
-  owner=$(tr -d ' ' 2>/dev/null < /tmp/.X99-lock || true)
-  if [ -z "$owner" ] || ! kill -0 "$owner" 2>/dev/null; then
-    rm -f /tmp/.X11-unix/X99
-    Xvfb :99 -screen 0 1024x768x24 >/dev/null 2>&1 &
-    sleep 1
-  fi
+  sh scripts/xvfb.sh 99 1024x768 >/dev/null
   echo "no display given: running on Xvfb $DISPLAY (screenshot: xwd -root -display :99 | convert xwd:- shot.png)"
 fi
 [ -d "$WINEPREFIX" ] || /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1

@@ -10,17 +10,8 @@ pidfile="$prefix.xvfb.pid"
 
 case "$action" in
 up)
-  # A server killed without cleaning up leaves its lock and socket behind;
-  # only a live process behind the lock means the display can be reused.
-  # Xvfb itself clears a stale lock and socket.
-  owner=$(tr -d ' ' 2>/dev/null < "/tmp/.X$display-lock" || true)
-  if [ -z "$owner" ] || ! kill -0 "$owner" 2>/dev/null; then
-    rm -f "/tmp/.X11-unix/X$display"
-    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    echo $! > "$pidfile"
-    i=0
-    while [ ! -e "/tmp/.X11-unix/X$display" ] && [ $i -lt 50 ]; do sleep 0.1; i=$((i + 1)); done
-  fi
+  started=$(sh "$(dirname "$0")/../../scripts/xvfb.sh" "$display" 1280x1024)
+  [ -z "$started" ] || echo "$started" > "$pidfile"
   /usr/lib/wine/wineserver -k 2>/dev/null || true
   /usr/lib/wine/wineserver -w 2>/dev/null || true
   rm -rf "$prefix"
