@@ -94,18 +94,14 @@ HFONT FontCache::Get(const ui::Font& font) {
     // A face this system lacks may be replaced by one that cannot draw the
     // character set (Japanese captions as boxes); then let Windows pick by
     // the character set alone.
+    wchar_t got[LF_FACESIZE] = {};
     HDC dc = GetDC(nullptr);
     HGDIOBJ old = SelectObject(dc, made);
-    int charset = GetTextCharset(dc);
-    SelectObject(dc, old);
-    ReleaseDC(nullptr, dc);
-    wchar_t got[LF_FACESIZE] = {};
-    dc = GetDC(nullptr);
-    old = SelectObject(dc, made);
+    const int charset = GetTextCharset(dc);
     GetTextFaceW(dc, LF_FACESIZE, got);
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
-    bool substituted = _wcsicmp(got, lf.lfFaceName) != 0;
+    const bool substituted = _wcsicmp(got, lf.lfFaceName) != 0;
     if (charset != font.charset) lf.lfFaceName[0] = L'\0';
     // A bitmap face such as Terminal is sized by its cell; an outline face
     // standing in for it is sized by its glyphs and comes out a pixel or two
