@@ -1,5 +1,7 @@
 #include "engine/part_names.h"
 
+#include "media/paths.h"
+
 namespace qn::engine {
 
 std::string TextAfterLast(std::string_view text, std::string_view separator) {
@@ -20,11 +22,7 @@ std::string OutputStem(std::string_view sourcePath, bool sameFolder, std::string
   const size_t dot = stem.rfind('.');
   if (dot != std::string::npos && (nameStart == std::string::npos || dot > nameStart)) stem.erase(dot);
   stem += '.';
-  if (!sameFolder) {
-    std::string folder(outputFolder);
-    if (!folder.ends_with('\\')) folder += '\\';
-    stem.insert(0, folder);
-  }
+  if (!sameFolder) stem.insert(0, media::WithBackslash(outputFolder));
   return stem;
 }
 

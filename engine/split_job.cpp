@@ -121,10 +121,9 @@ class Job {
 };
 
 void Job::Normalise(ui::TextBox& box) {
-  if (media::GetShortPath(sys_, box.Text()).empty()) return;  // left as typed
-  std::string longPath = media::GetLongPath(sys_, media::GetFullPath(sys_, box.Text()));
-  // A path too long for the full-path buffer comes back empty; keep what the user typed.
-  if (!longPath.empty()) box.SetText(std::move(longPath));
+  // A path that is not there, or too long, is left as the user typed it.
+  std::string normal = media::NormalPath(sys_, box.Text());
+  if (!normal.empty()) box.SetText(std::move(normal));
 }
 
 int32_t Job::Run() {

@@ -13,22 +13,6 @@ constexpr uint32_t kPlatformWindows = 1;  // the 95/98 line
 constexpr uint32_t kPlatformNt = 2;
 constexpr std::string_view kTestLabel = "split";
 
-std::string WithBackslash(std::string_view path) {
-  std::string text(path);
-  if (!text.ends_with('\\')) text += '\\';
-  return text;
-}
-
-// The first `count` characters of UTF-8 text, never cutting a character in two.
-std::string_view FirstChars(std::string_view text, size_t count) {
-  size_t end = 0;
-  for (size_t taken = 0; end < text.size() && taken < count; ++taken) {
-    ++end;
-    while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
-  }
-  return text.substr(0, end);
-}
-
 // a × b × c exactly while it fits 64 bits (always for real cluster counts).
 double ExactProduct(uint32_t a, uint32_t b, uint32_t c) {
   uint64_t product = 0;
@@ -44,6 +28,15 @@ double ToDouble(uint64_t value) {
 }
 
 }  // namespace
+
+std::string DrivePart(std::string_view path) {
+  size_t end = 0;
+  for (int taken = 0; end < path.size() && taken < 2; ++taken) {
+    ++end;
+    while (end < path.size() && (static_cast<unsigned char>(path[end]) & 0xC0) == 0x80) ++end;
+  }
+  return std::string(path.substr(0, end));
+}
 
 int32_t GetPathAttributes(platform::System& sys, std::string_view path, uint8_t fileMode) {
   const std::string query = fileMode == 0 ? WithBackslash(path) : std::string(path);
@@ -71,7 +64,7 @@ double GetDriveCapacity(platform::System& sys, std::string_view path) {
 // cluster counts. Gives 1 on success; on failure 0, the out-values untouched.
 int32_t QueryDiskSpace(platform::System& sys, std::string_view path, double* total, double* free,
                        double* available) {
-  const std::string_view drive = FirstChars(path, 2);
+  const std::string drive = DrivePart(path);
   if (HasExtendedDiskSpace(sys)) {
     platform::DiskSpaceEx space;
     if (!sys.FreeSpaceEx(drive, &space)) return 0;

@@ -4,11 +4,15 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "platform/system.h"
 
 namespace qn::media {
+
+// The drive part of a path: its first two characters ("A:", or "\\" of a network path).
+std::string DrivePart(std::string_view path);
 
 // Attribute bits of `path`, or -1 when it is missing or its drive is not
 // ready. fileMode 0: the path names a folder or drive and gets a trailing

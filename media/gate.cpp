@@ -89,15 +89,6 @@ double RoomOnDisk(platform::System& sys, std::string_view drive, std::string_vie
 
 }  // namespace
 
-std::string DrivePart(std::string_view path) {
-  size_t end = 0;
-  for (int taken = 0; end < path.size() && taken < 2; ++taken) {
-    ++end;
-    while (end < path.size() && IsContinuation(static_cast<unsigned char>(path[end]))) ++end;
-  }
-  return std::string(path.substr(0, end));
-}
-
 bool NamesSameFile(platform::System& sys, std::string_view path, std::string_view other) {
   // Windows names files without regard to letter case: an exact text
   // comparison would let a differently spelled source be deleted.
@@ -144,7 +135,7 @@ int32_t PrepareOutputFile(platform::System& sys, platform::Dialogs& dialogs, con
     }
 
     bool refused = false;
-    if (*skip == 0 && !GetShortPath(sys, path).empty()) {
+    if (*skip == 0 && Exists(sys, path)) {
       // An output file exists already.
       if (inputs.byteHmny == policy::kAsk) {
         const int answer = dialogs.MsgBox(path + std::string(kOverwriteQuestion), kStyleOverwrite, "");
@@ -177,9 +168,8 @@ int32_t PrepareOutputFile(platform::System& sys, platform::Dialogs& dialogs, con
     }
 
     if (!refused) {
-      // The folder named in the window must still be there; the batch file
-      // follows the parts wherever they went.
-      if (name != kBatchName && GetShortPath(sys, inputs.outputFolder).empty()) {
+      // The folder named in the window must still be there.
+      if (name != kBatchName && !Exists(sys, inputs.outputFolder)) {
         if (dialogs.MsgBox(kNoOutputFolder, kStyleNoFolder, "") == answer::kRetry) continue;
         return gate::kFailed;
       }

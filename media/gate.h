@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <string>
 #include <string_view>
 
 #include "platform/dialogs.h"
@@ -36,9 +35,6 @@ struct GateInputs {
   // Records the number of a failure that has no message of its own; empty: nothing to record.
   std::function<void(platform::ErrorCode)> recordError;
 };
-
-// The drive part of a path: its first two characters ("A:", or "\\" of a network path).
-std::string DrivePart(std::string_view path);
 
 // Decides whether the file stem + name may be created. Sets *skip to 0, or
 // to 1 when the file is to be left out (policy skip, or the user declined to

@@ -27,7 +27,7 @@ std::string GetShortPath(platform::System& sys, std::string_view path) {
 // every component the listing can name. "" when the path does not exist or
 // is relative (neither ":" nor a network prefix "\\").
 std::string GetLongPath(platform::System& sys, std::string_view path) {
-  if (GetShortPath(sys, path).empty()) return "";
+  if (!Exists(sys, path)) return "";
   const bool hasDrive = path.find(':') != std::string_view::npos;
   if (!hasDrive && path.find("\\\\") == std::string_view::npos) return "";
   if (path.find('~') == std::string_view::npos) return std::string(path);
@@ -59,14 +59,28 @@ std::string GetLongPath(platform::System& sys, std::string_view path) {
   // the same folder.
   if (path.ends_with('\\')) return result + "\\";
 
-  int32_t mask = kListMaskFiles;
-  const int32_t attributes = sys.FileAttributes(path);
-  if (attributes != platform::attr::kInvalid && (attributes & platform::attr::kDirectory) != 0) {
-    mask |= platform::attr::kDirectory;
-  }
+  const int32_t mask = IsFolder(sys, path) ? kListMaskFolders : kListMaskFiles;
   const std::string last = sys.ListFirst(path, mask);
   if (!last.empty()) result += "\\" + last;
   return result;
+}
+
+bool Exists(platform::System& sys, std::string_view path) { return !GetShortPath(sys, path).empty(); }
+
+bool IsFolder(platform::System& sys, std::string_view path) {
+  const int32_t attributes = sys.FileAttributes(path);
+  return attributes != platform::attr::kInvalid && (attributes & platform::attr::kDirectory) != 0;
+}
+
+std::string NormalPath(platform::System& sys, std::string_view path) {
+  if (!Exists(sys, path)) return "";
+  return GetLongPath(sys, GetFullPath(sys, path));
+}
+
+std::string WithBackslash(std::string_view path) {
+  std::string text(path);
+  if (!text.ends_with('\\')) text += '\\';
+  return text;
 }
 
 std::string TrimAtNull(std::string_view text) {

@@ -1,5 +1,6 @@
 #include "shell/help.h"
 
+#include "media/paths.h"
 #include "window/frm_version.h"
 
 namespace qn::shell {
@@ -13,10 +14,7 @@ constexpr intptr_t kShellFailureLimit = 32;  // ShellExecute: 32 or less is an e
 }  // namespace
 
 std::string HelpDocumentPath(std::string_view programFolder) {
-  std::string path(programFolder);
-  if (!path.ends_with('\\')) path += '\\';
-  path += kHelpDocumentName;
-  return path;
+  return media::WithBackslash(programFolder).append(kHelpDocumentName);
 }
 
 intptr_t OpenWithShell(platform::System& sys, uintptr_t owner, std::string_view target) {

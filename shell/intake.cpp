@@ -1,7 +1,5 @@
 #include "shell/intake.h"
 
-#include <utility>
-
 #include "media/paths.h"
 
 namespace qn::shell {
@@ -32,11 +30,6 @@ std::vector<size_t> CharStarts(std::string_view text) {
     if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) starts.push_back(i);
   }
   return starts;
-}
-
-bool IsFolder(platform::System& sys, std::string_view path) {
-  const int32_t attributes = sys.FileAttributes(path);
-  return attributes != platform::attr::kInvalid && (attributes & platform::attr::kDirectory) != 0;
 }
 
 // Loading or starting failed during start-up: that ends the start-up.
@@ -71,13 +64,9 @@ std::vector<std::string> CutCommandText(std::string_view text) {
   return candidates;
 }
 
-ErrorCode LoadSourceFile(window::FrmMain& frm, std::string_view path, std::string shownText) {
-  return frm.TakeSource(path, std::move(shownText));
-}
-
 ErrorCode StartInstance(platform::System& sys, std::string_view programShortPath, std::string_view path) {
   const std::string file = media::GetShortPath(sys, path);
-  if (file.empty() || IsFolder(sys, path)) return err::kNone;
+  if (file.empty() || media::IsFolder(sys, path)) return err::kNone;
   const std::string program = media::GetShortPath(sys, programShortPath);
   if (program.empty()) return err::kFileNotFound;  // the program file itself has gone
   return sys.StartProcess(program + " " + file, platform::ShowMode::kMinimized);
@@ -91,16 +80,16 @@ void TakeCommandLine(Program& program) {
   if (text.empty()) return;
 
   // The whole text first: one path with spaces needs no quotes.
-  if (!media::GetShortPath(sys, text).empty()) {
-    if (!IsFolder(sys, text)) ThrowIfFailed(sys, LoadSourceFile(*frm, text, media::GetLongPath(sys, text)));
+  if (media::Exists(sys, text)) {
+    if (!media::IsFolder(sys, text)) ThrowIfFailed(sys, frm->TakeSource(text, media::GetLongPath(sys, text)));
     return;
   }
 
   const std::vector<std::string> candidates = CutCommandText(text);
   if (candidates.empty()) return;
   const std::string& last = candidates.front();
-  if (!media::GetShortPath(sys, last).empty() && !IsFolder(sys, last)) {
-    ThrowIfFailed(sys, LoadSourceFile(*frm, last, media::GetLongPath(sys, last)));
+  if (media::Exists(sys, last) && !media::IsFolder(sys, last)) {
+    ThrowIfFailed(sys, frm->TakeSource(last, media::GetLongPath(sys, last)));
   }
   for (size_t i = 1; i < candidates.size(); ++i) {
     ThrowIfFailed(sys, StartInstance(sys, program.ProgramShortPath(), candidates[i]));
@@ -120,7 +109,7 @@ void TakeDrop(Program& program, platform::DroppedItems& items) {
     uint32_t count = items.Count();
     std::string item = items.Item(0);
     std::string shortForm = media::GetShortPath(sys, item);
-    if (count == 1 && !shortForm.empty() && IsFolder(sys, shortForm)) {
+    if (count == 1 && !shortForm.empty() && media::IsFolder(sys, shortForm)) {
       const int answer = dialogs.MsgBox(kFolderQuestion, platform::mb::kYesNo | platform::mb::kQuestion, "");
       // In same-folder mode the output folder is the source's; the dropped one is not taken.
       if (answer == platform::answer::kYes && frm->chkSamDir.Value() == 0) frm->txtOutPath.SetText(item);
@@ -137,9 +126,9 @@ void TakeDrop(Program& program, platform::DroppedItems& items) {
       }
       // Folders are skipped, and so is an item the system cannot find (its
       // name cut at 259 characters, or gone since the drop): neither can be split.
-      if (shortForm.empty() || IsFolder(sys, shortForm)) continue;
+      if (shortForm.empty() || media::IsFolder(sys, shortForm)) continue;
       const ErrorCode error =
-          i == 0 ? LoadSourceFile(*frm, item, item) : StartInstance(sys, program.ProgramShortPath(), item);
+          i == 0 ? frm->TakeSource(item, item) : StartInstance(sys, program.ProgramShortPath(), item);
       if (error != err::kNone && frm->recordError) frm->recordError(error);
     }
   } catch (...) {

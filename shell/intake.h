@@ -22,11 +22,6 @@ namespace qn::shell {
 // characters is never cut.
 std::vector<std::string> CutCommandText(std::string_view text);
 
-// Makes the file at `path` the window's source, showing `shownText` (see
-// FrmMain::TakeSource). The platform's error when its length cannot be read.
-[[nodiscard]] platform::ErrorCode LoadSourceFile(window::FrmMain& frm, std::string_view path,
-                                                 std::string shownText);
-
 // Starts a further instance of the program (`programShortPath`, short forms
 // only, so no quotes are needed) for the one file `path`, minimized with the
 // focus, without waiting for it. Nothing for a path that does not exist or is

@@ -46,10 +46,6 @@ bool Readable(int code) {
          code == setting::kYpos;
 }
 
-bool Exists(platform::System& sys, const std::string& path) {
-  return !media::GetShortPath(sys, path).empty();
-}
-
 std::string_view Trim(std::string_view text) {
   auto blank = [](char c) { return c == ' ' || c == '\t'; };
   while (!text.empty() && blank(text.front())) text.remove_prefix(1);
@@ -193,16 +189,13 @@ std::string_view SettingKey(int code) {
 }
 
 std::string SettingsPath(platform::System& sys) {
-  std::string path = sys.ProgramFolder();
-  if (path.empty() || path.back() != '\\') path += '\\';
-  path += kFileName;
-  return path;
+  return media::WithBackslash(sys.ProgramFolder()).append(kFileName);
 }
 
 std::string ReadSetting(platform::System& sys, int code) {
   const std::string path = SettingsPath(sys);
   ErrorCode failure = err::kNone;
-  if (Exists(sys, path)) {
+  if (media::Exists(sys, path)) {
     if (!Readable(code)) return {};
     std::string bytes;
     failure = ReadAll(sys, path, &bytes);
@@ -231,7 +224,7 @@ void WriteSetting(platform::System& sys, int code, std::string_view value) {
     const std::string ansiValue = sys.ToAnsi(value, nullptr);
     std::string content;
     bool found = false;
-    if (Exists(sys, path)) {
+    if (media::Exists(sys, path)) {
       // A read-only file is not to be rewritten; replacing it whole would
       // otherwise succeed where a rewrite in place is refused.
       const int32_t attributes = sys.FileAttributes(path);
@@ -269,10 +262,7 @@ void ApplySettings(platform::System& sys, window::FrmMain& frm) {
   // The part size comes before the size option: a preset option then
   // replaces it by its own size, the free-size option keeps it.
   const std::string dpath = ReadSetting(sys, setting::kDpath);
-  const int32_t attributes = sys.FileAttributes(dpath);
-  const bool isFolder = !dpath.empty() && !media::GetShortPath(sys, dpath).empty() &&
-                        attributes != platform::attr::kInvalid &&
-                        (attributes & platform::attr::kDirectory) != 0;
+  const bool isFolder = !dpath.empty() && media::Exists(sys, dpath) && media::IsFolder(sys, dpath);
   frm.txtOutPath.SetText(isFolder ? dpath : sys.ProgramFolder());
 
   const std::string makebatch = Accepted(ReadSetting(sys, setting::kMakeBatch), 1, 1, 0, 1, "1");

@@ -81,10 +81,8 @@ StartOutcome Program::Run() {
   // the intake starts by this name.
   std::string stem = sys_.ProgramFileName();
   if (const size_t dot = stem.rfind('.'); dot != std::string::npos) stem.resize(dot);
-  std::string self = sys_.ProgramFolder();
-  if (self.empty() || self.back() != '\\') self += '\\';
-  self += stem + ".exe";
-  programShortPath_ = media::GetShortPath(sys_, self);
+  programShortPath_ =
+      media::GetShortPath(sys_, media::WithBackslash(sys_.ProgramFolder()).append(stem).append(".exe"));
   if (programShortPath_.empty()) {
     (void)dialogs_.MsgBox(kRenameMessage, platform::mb::kOk | platform::mb::kExclamation, "");
     WriteSetting(sys_, setting::kLastErrorNumber, std::string(1, '\0'));

@@ -477,23 +477,18 @@ void FrmMain::txtInFile_LostFocus() {
   // The split took its source when it started; a focus change while the
   // window is locked must not swap it.
   if (Busy()) return;
-  const std::string typed = txtInFile.Text();
-  if (media::GetShortPath(system_, typed).empty()) return;  // nothing there: left as typed
-  std::string longPath = media::GetLongPath(system_, media::GetFullPath(system_, typed));
-  if (longPath.empty()) return;  // too long for the full-path buffer: left as typed
-  const std::string path = longPath;
-  if (const platform::ErrorCode error = TakeSource(path, std::move(longPath));
-      error != platform::err::kNone) {
+  const std::string path = media::NormalPath(system_, txtInFile.Text());
+  if (path.empty()) return;  // nothing there, or too long: left as typed
+  if (const platform::ErrorCode error = TakeSource(path, path); error != platform::err::kNone) {
     if (recordError) recordError(error);
   }
 }
 
 void FrmMain::txtOutPath_Change() {
   // Setting the normal form runs this again, nested; that run finds it normal.
-  const std::string text = txtOutPath.Text();
-  if (media::GetShortPath(system_, text).empty()) return;  // not there (yet): left as typed
-  std::string longPath = media::GetLongPath(system_, media::GetFullPath(system_, text));
-  if (!longPath.empty()) txtOutPath.SetText(std::move(longPath));
+  // A folder not there (yet) is left as typed.
+  std::string normal = media::NormalPath(system_, txtOutPath.Text());
+  if (!normal.empty()) txtOutPath.SetText(std::move(normal));
 }
 
 }  // namespace qn::window
