@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "engine/part_names.h"
+#include "media/gate.h"
 
 namespace qn::engine {
 namespace {
@@ -58,12 +59,12 @@ BatchOutcome WriteRejoinBatch(platform::System& sys, const BatchRequest& request
   showStatus("Writing Batch File");
   uint8_t skip = 0;
   outcome.gateResult =
-      gate(request.stem, "bat", request.sourcePath, static_cast<int64_t>(ansi.size()), &skip);
+      gate(request.stem, media::kBatchName, request.sourcePath, static_cast<int64_t>(ansi.size()), &skip);
   if (skip != 0 || outcome.gateResult > 0) return outcome;
 
   platform::ErrorCode error = platform::err::kNone;
   std::string path(request.stem);
-  path.append("bat");
+  path.append(media::kBatchName);
   std::unique_ptr<platform::File> file = sys.Open(path, platform::Access::kWrite, platform::Share::kNone,
                                                   platform::Disposition::kCreateAlways, &error);
   if (file == nullptr) {

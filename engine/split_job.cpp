@@ -18,7 +18,6 @@ namespace mb = platform::mb;
 namespace err = platform::err;
 
 constexpr std::string_view kNoSource = "分割するファイルがありません";
-constexpr std::string_view kNoOutput = "出力先が見つかりません";
 constexpr std::string_view kIsFolder = "ディレクトリは分割できません";
 constexpr std::string_view kNoPartSize = "分割サイズを0バイトより大きくして下さい";
 constexpr std::string_view kEmptySource = "ファイルのサイズが0バイトなので分割を行いません";
@@ -133,7 +132,7 @@ int32_t Job::Run() {
   const std::string sourcePath = media::GetShortPath(sys_, view_.txtInFile.Text());
 
   if (sourcePath.empty()) return Refuse(kNoSource, mb::kCritical);
-  if (media::GetShortPath(sys_, view_.txtOutPath.Text()).empty()) return Refuse(kNoOutput, mb::kCritical);
+  if (!media::Exists(sys_, view_.txtOutPath.Text())) return Refuse(media::kNoOutputFolder, mb::kCritical);
   const int32_t attributes = media::GetPathAttributes(sys_, sourcePath, 1);
   if (attributes != platform::attr::kInvalid && (attributes & platform::attr::kDirectory) != 0) {
     return Refuse(kIsFolder, mb::kExclamation);

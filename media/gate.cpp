@@ -17,8 +17,6 @@ constexpr std::string_view kNoRoom = "容量が足りません。続行します
 constexpr std::string_view kOverwriteQuestion = "を上書きしますか？";
 constexpr std::string_view kIsSourceMessage = "ファイルを上書きするのは無理でした";
 constexpr std::string_view kCannotOverwrite = "を上書きできません\r再試行しますか？";
-constexpr std::string_view kNoOutputFolder = "出力先が見つかりません";
-constexpr std::string_view kBatchName = "bat";
 
 constexpr int kStyleNextDisk = mb::kOkCancel | mb::kInformation;        // 65
 constexpr int kStyleInsertDisk = mb::kOkCancel | mb::kExclamation;      // 49

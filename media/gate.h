@@ -21,6 +21,14 @@ inline constexpr int32_t kAborted = 2;     // the user chose to abort the split
 inline constexpr int32_t kIsSource = 999;  // the output path is the source; the user has been told
 }  // namespace gate
 
+// The output folder named in the window is gone: the gate's retry prompt,
+// and the split's own refusal before it starts.
+inline constexpr std::string_view kNoOutputFolder = "出力先が見つかりません";
+
+// The name of the rejoin batch file behind the stem. The batch file follows
+// the parts wherever they went, so its output folder is not asked for.
+inline constexpr std::string_view kBatchName = "bat";
+
 // The overwrite policy (byteHmny): any value other than these acts as kOverwrite.
 namespace policy {
 inline constexpr uint8_t kOverwrite = 0;
