@@ -47,6 +47,16 @@ bool IsDeviceError(platform::ErrorCode error) {
   }
 }
 
+// The end state a platform failure gives: 4 for memory, 5 for a device error,
+// else 1 after recording the number.
+int32_t StateForFailure(platform::ErrorCode error,
+                        const std::function<void(platform::ErrorCode)>& recordError) {
+  if (IsMemoryError(error)) return end_state::kOutOfMemory;
+  if (IsDeviceError(error)) return end_state::kDeviceError;
+  if (error != err::kNone && recordError) recordError(error);
+  return end_state::kFailed;
+}
+
 // A part number typed in a range box, as a whole number the loop can count
 // with; the window keeps the boxes at 1 or more, this keeps the arithmetic
 // safe whatever they hold.
@@ -241,14 +251,6 @@ int32_t Job::WritePart(const std::string& path, int64_t offset, int64_t size) {
 }
 
 }  // namespace
-
-int32_t StateForFailure(platform::ErrorCode error,
-                        const std::function<void(platform::ErrorCode)>& recordError) {
-  if (IsMemoryError(error)) return end_state::kOutOfMemory;
-  if (IsDeviceError(error)) return end_state::kDeviceError;
-  if (error != err::kNone && recordError) recordError(error);
-  return end_state::kFailed;
-}
 
 int32_t ExecuteSplit(platform::System& sys, platform::Dialogs& dialogs, const SplitJobView& view) {
   int32_t state = end_state::kAlreadyTold;

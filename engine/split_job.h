@@ -45,11 +45,6 @@ struct SplitJobView {
   PartAllocator allocatePart;                            // empty: the heap
 };
 
-// The end state a platform failure gives: 4 for memory, 5 for a device error,
-// else 1 after recording the number.
-[[nodiscard]] int32_t StateForFailure(platform::ErrorCode error,
-                                      const std::function<void(platform::ErrorCode)>& recordError);
-
 // Runs one split as the split button asks for it: locks the window, checks
 // the fields, writes each part (or the chosen range) after the gate cleared
 // it, then the batch file when asked, and tells the user how it ended in one
