@@ -1,6 +1,7 @@
 #include "engine/split_job.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <new>
 #include <string>
@@ -68,25 +69,23 @@ std::unique_ptr<char[]> HeapBuffer(size_t bytes) {
   return std::unique_ptr<char[]>(new (std::nothrow) char[bytes]);
 }
 
+struct EndMessage {
+  int32_t state;
+  std::string_view text;
+  int icon;
+};
+constexpr std::array<EndMessage, 5> kEndMessages = {{
+    {end_state::kCompleted, "正常に分割を終了しました", mb::kInformation},
+    {end_state::kFailed, "正常に終了できませんでした", mb::kCritical},
+    {end_state::kAborted, "分割を中断しました", mb::kExclamation},
+    {end_state::kOutOfMemory, "メモリが不足不足しているので中断しました", mb::kCritical},
+    {end_state::kDeviceError, "メディアからの読み込みが出来ないので中断しました", mb::kCritical},
+}};
+
+// Any other state: the reason was shown already.
 void ShowEndMessage(platform::Dialogs& dialogs, int32_t state) {
-  switch (state) {
-    case end_state::kCompleted:
-      (void)dialogs.MsgBox("正常に分割を終了しました", mb::kOk | mb::kInformation, "");
-      break;
-    case end_state::kFailed:
-      (void)dialogs.MsgBox("正常に終了できませんでした", mb::kOk | mb::kCritical, "");
-      break;
-    case end_state::kAborted:
-      (void)dialogs.MsgBox("分割を中断しました", mb::kOk | mb::kExclamation, "");
-      break;
-    case end_state::kOutOfMemory:
-      (void)dialogs.MsgBox("メモリが不足不足しているので中断しました", mb::kOk | mb::kCritical, "");
-      break;
-    case end_state::kDeviceError:
-      (void)dialogs.MsgBox("メディアからの読み込みが出来ないので中断しました", mb::kOk | mb::kCritical, "");
-      break;
-    default:
-      break;  // the reason was shown already
+  for (const EndMessage& message : kEndMessages) {
+    if (message.state == state) (void)dialogs.MsgBox(message.text, mb::kOk | message.icon, "");
   }
 }
 
