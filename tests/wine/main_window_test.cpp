@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -109,7 +108,6 @@ class LiveMain {
   bool Checked(const ui::Control& control) const {
     return SendMessageW(H(control), BM_GETCHECK, 0, 0) == BST_CHECKED;
   }
-  bool Enabled(const ui::Control& control) const { return IsWindowEnabled(H(control)) != FALSE; }
   // A mouse click on a button, check box or option button.
   void Click(const ui::Control& control) {
     SendMessageW(H(control), BM_CLICK, 0, 0);
@@ -127,37 +125,12 @@ class LiveMain {
     return {static_cast<int>(start), static_cast<int>(end)};
   }
 
-  // A menu item by the design names along its path ("mnuSet", "mnuSettings(3)").
-  std::optional<guitest::MenuPlace> Menu(std::initializer_list<std::string_view> names) const {
-    std::vector<std::string> captions;
-    for (std::string_view name : names) captions.emplace_back(design::MenuCaption(name));
-    return guitest::FindMenuItem(window.MenuBar(), captions);
-  }
-  // Chooses a menu item as the user does: the command the menu sends.
-  void Choose(std::initializer_list<std::string_view> names) {
-    std::optional<guitest::MenuPlace> place = Menu(names);
-    ASSERT_TRUE(place) << "the menu item " << *(names.end() - 1) << " is missing from the menu bar";
-    SendMessageW(Main(), WM_COMMAND, MAKEWPARAM(place->id, 0), 0);
-    PumpPending();
-  }
-  bool MenuChecked(std::initializer_list<std::string_view> names) const {
-    std::optional<guitest::MenuPlace> place = Menu(names);
-    return place && (guitest::MenuItemState(*place) & MF_CHECKED) != 0;
-  }
-
   // A control's place in pixels within the client area of `parent`.
   RECT PlaceIn(const ui::Control& control, HWND parent) const {
     RECT r{};
     GetWindowRect(H(control), &r);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
     return r;
-  }
-
-  // A source of ten parts, with the plan refreshed as a new source refreshes it.
-  void PlanTenParts() {
-    frm.split.lngFileSize = 10000;
-    frm.split.lngSpltSize = 1000;
-    frm.Size_Change(0, 1);
   }
 
   UINT_PTR boxTimer = SetTimer(nullptr, 0, 10, &AnswerBoxes);
@@ -335,17 +308,25 @@ TEST(MainWindow, RangeModeFromTheMenuSwitchesTheWindowHeightAndUnlocksTheRange) 
   // and restore. The outer size at the real dpi, the range row shown whole and
   // usable only in range mode, the status row never cut off; then a
   // screenshot for the eye.
-  w.PlanTenParts();
+  const std::optional<guitest::MenuPlace> rangeItem = guitest::FindMenuItem(
+      w.window.MenuBar(),
+      {std::string(design::MenuCaption("mnuSet")), std::string(design::MenuCaption("mnuSettings(3)"))});
+  ASSERT_TRUE(rangeItem) << "the range mode item is missing from the menu bar";
+  w.frm.split.lngFileSize = 10000;  // ten parts, as a new source plans them
+  w.frm.split.lngSpltSize = 1000;
+  w.frm.Size_Change(0, 1);
   for (const auto& [rangeMode, height, image] : {std::tuple{true, 4995, "tall"}, {false, 4530, "short"}}) {
     if (!rangeMode) w.frm.txtSpltPart[0].SetText("3");  // a typed range, which leaving range mode resets
-    w.Choose({"mnuSet", "mnuSettings(3)"});
+    SendMessageW(w.Main(), WM_COMMAND, MAKEWPARAM(rangeItem->id, 0), 0);  // chosen as the user does
+    PumpPending();
     for (const char* when : {"after the menu", "maximized, then minimized and restored"}) {
       const std::string how = std::string(rangeMode ? "range mode on, " : "range mode off, ") + when;
       RECT outer{};
       RECT client{};
       GetWindowRect(w.Main(), &outer);
       GetClientRect(w.Main(), &client);
-      EXPECT_EQ(w.MenuChecked({"mnuSet", "mnuSettings(3)"}), rangeMode) << how << ": wrong check mark";
+      EXPECT_EQ((guitest::MenuItemState(*rangeItem) & MF_CHECKED) != 0, rangeMode)
+          << how << ": wrong check mark";
       EXPECT_EQ(outer.right - outer.left, MulDiv(4395, dpi, 1440))
           << how << ": the window must be 4395 twips wide at " << dpi << " dpi";
       EXPECT_EQ(outer.bottom - outer.top, MulDiv(height, dpi, 1440))
@@ -355,7 +336,8 @@ TEST(MainWindow, RangeModeFromTheMenuSwitchesTheWindowHeightAndUnlocksTheRange) 
         const RECT r = w.PlaceIn(box, w.Main());
         EXPECT_TRUE(rangeMode ? r.bottom <= client.bottom : r.top >= client.bottom)
             << how << ": " << box.name() << (rangeMode ? " is cut off" : " shows without range mode");
-        EXPECT_EQ(w.Enabled(box), rangeMode) << how << ": " << box.name() << " is wrongly (un)locked";
+        EXPECT_EQ(IsWindowEnabled(w.H(box)) != FALSE, rangeMode)
+            << how << ": " << box.name() << " is wrongly (un)locked";
       }
       for (const ui::Control* c : {&w.frm.lblComplt, &w.frm.lblFInfo})
         EXPECT_LE(w.PlaceIn(*c, w.Main()).bottom, client.bottom) << how << ": " << c->name() << " is cut off";
@@ -371,86 +353,6 @@ TEST(MainWindow, RangeModeFromTheMenuSwitchesTheWindowHeightAndUnlocksTheRange) 
   EXPECT_EQ(w.Shown(w.frm.txtSpltPart[0]) + "-" + w.Shown(w.frm.txtSpltPart[1]), "1-10")
       << "leaving range mode must reset the range to the whole plan";
   EXPECT_TRUE(w.TakeBoxes().empty()) << "range mode showed a message box";
-}
-
-TEST(MainWindow, RangeBoxCorrectionsReachTheBoxWithoutMovingTheCursor) {
-  // Typed into the last of ten parts: from the selected "10", or from a caret
-  // in front of a "7".
-  for (const auto& [what, caretBefore7, typed, want] :
-       {std::tuple{"25 over the selected 10", false, "25", "10"}, {"a 0 in front of 7", true, "0", "7"}}) {
-    LiveMain w;
-    ASSERT_TRUE(w.shown()) << kNotShown;
-    w.PlanTenParts();
-    w.Choose({"mnuSet", "mnuSettings(3)"});
-    const ui::TextBox& box = w.frm.txtSpltPart[1];
-    ASSERT_TRUE(w.Enabled(box)) << what << ": range mode did not unlock the box";
-    if (caretBefore7) w.frm.txtSpltPart[1].SetText("7");
-    w.Focus(box);
-    if (caretBefore7) {
-      SendMessageW(w.H(box), EM_SETSEL, 0, 0);
-    } else {
-      EXPECT_EQ(w.Selection(box), std::make_pair(0, 2))
-          << what << ": the focused box does not select its text";
-    }
-    guitest::TypeText(w.H(box), typed);
-
-    EXPECT_EQ(w.Shown(w.frm.txtSpltPart[0]) + "-" + w.Shown(box), std::string("1-") + want)
-        << what << ": the range boxes show the wrong parts";
-    if (caretBefore7) {
-      EXPECT_EQ(w.Selection(box), std::make_pair(0, 0)) << what << ": the cursor jumped";
-    }
-    EXPECT_TRUE(w.TakeBoxes().empty()) << what << ": typing a range showed a message box";
-  }
-}
-
-TEST(MainWindow, SettingsMenuAndOptionsKeepCheckBoxesAndMarksInStep) {
-  LiveMain w;
-  ASSERT_TRUE(w.shown()) << kNotShown;
-  w.frm.txtOutPath.SetText("D:\\出力先");
-
-  // The batch file and same-folder mode: by the menu, then by the check box, each on and off.
-  for (const auto& [item, box] :
-       {std::pair<const char*, const ui::CheckBox*>{"mnuSettings(0)", &w.frm.chkMkBat},
-        {"mnuSettings(2)", &w.frm.chkSamDir}}) {
-    for (int step = 0; step < 4; ++step) {
-      const bool on = step % 2 == 0;
-      const std::string how = std::string(step < 2 ? "the menu item " : "the check box of ") + item;
-      if (step < 2) {
-        w.Choose({"mnuSet", item});
-      } else {
-        w.Click(*box);
-      }
-      EXPECT_EQ(w.Checked(*box), on) << how << " left the check box wrong";
-      EXPECT_EQ(w.MenuChecked({"mnuSet", item}), on) << how << " left the menu check mark wrong";
-      if (box != &w.frm.chkSamDir) continue;
-      EXPECT_EQ(w.Enabled(w.frm.txtOutPath), !on) << how << ": the output folder box is wrongly (un)locked";
-      EXPECT_EQ(w.Enabled(w.frm.lblOutSelect), !on)
-          << how << ": the output folder button is wrongly (un)locked";
-      EXPECT_EQ(w.Text(w.frm.txtOutPath), "D:\\出力先") << how << " changed the output folder";
-    }
-  }
-
-  // The overwrite options and the submenu: always exactly one mark, the chosen one.
-  for (const auto& [byMenu, index] :
-       std::vector<std::pair<bool, int>>{{false, 1}, {true, 2}, {true, 2}, {false, 0}, {true, 1}}) {
-    const std::string how = (byMenu ? "submenu item " : "option ") + std::to_string(index);
-    auto item = [](int i) { return "mnuSetOW(" + std::to_string(i) + ")"; };
-    if (byMenu) {
-      w.Choose({"mnuSet", "mnuSettings(1)", item(index)});
-    } else {
-      w.Click(w.frm.optHmny[index]);
-    }
-    int marks = 0;
-    for (int i = 0; i < 3; ++i) {
-      const bool marked = w.MenuChecked({"mnuSet", "mnuSettings(1)", item(i)});
-      marks += marked ? 1 : 0;
-      EXPECT_EQ(marked, i == index) << how << ": submenu item " << i << " has the wrong mark";
-      EXPECT_EQ(w.Checked(w.frm.optHmny[i]), i == index) << how << ": overwrite option " << i << " is wrong";
-    }
-    EXPECT_EQ(marks, 1) << how << ": the overwrite submenu must show exactly one check mark";
-    EXPECT_EQ(w.frm.split.byteHmny, index) << how << ": existing files would be treated another way";
-  }
-  EXPECT_TRUE(w.TakeBoxes().empty()) << "the settings showed a message box";
 }
 
 }  // namespace
