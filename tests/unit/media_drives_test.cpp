@@ -72,8 +72,6 @@ TEST(DrivesTest, DriveTypesAndCapacity) {
   EXPECT_EQ(0, QueryDiskSpace(sim, "Q:", &total, &free, &available));
   EXPECT_EQ((std::vector<double>{-1, -2, -3}), (std::vector<double>{total, free, available}))
       << "a failed query must leave the caller's values";
-  EXPECT_NE(0, QueryDiskSpace(sim, "A:\\", &total, &free, &available));
-  EXPECT_EQ(0.0, free) << "a full disk has no free bytes";
 }
 
 TEST(DrivesTest, DiskSpaceOnOlderSystemsDoesNotOverflow) {

@@ -103,15 +103,12 @@ TEST_F(Settings, AFailedWriteKeepsTheOldFileAndABriefLockIsWaitedFor) {
       {"closing fails", Op::kClose, platform::err::kWriteFault, true},
       {"file stays locked", Op::kReplaceFile, platform::err::kSharingViolation, false},
   };
-  window::FrmMain frm(system, dialogs);
-  ConnectSettings(system, frm);
   for (const Case& c : cases) {
     system.WriteFile(kIni, old);
     system.fault = [&](Op op, std::string_view path) {
       const bool target = c.onTemporaryFile ? path != kIni : path == kIni;
       return op == c.op && target ? c.error : platform::err::kNone;
     };
-    frm.mnuSettings[6].UserClick();
     WriteSetting(system, 100, "99");
     system.fault = nullptr;
     EXPECT_EQ(File(), old) << c.what << ": a failed save damaged the stored settings";

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,22 +55,13 @@ class HelpMenu : public ::testing::Test {
 TEST_F(HelpMenu, TheHelpDocumentOpensThroughTheShellOrTheUserIsTold) {
   const std::string folder = "C:\\Program Files\\Quarnimo";
   const std::string document = folder + "\\readme.html";
+  // The shell's answer alone decides; a really missing document is tried on Wine.
   struct Case {
     const char* what;
-    std::optional<intptr_t> shellResult;  // unset: as the shell finds the file
-    bool present;
+    intptr_t shellResult;
     bool told;
-  } cases[] = {
-      {"missing", {}, false, true},
-      {"the shell's lowest success", 33, true, false},
-      {"the shell's highest failure", 32, true, true},
-  };
+  } cases[] = {{"the shell's lowest success", 33, false}, {"the shell's highest failure", 32, true}};
   for (const Case& c : cases) {
-    if (c.present) {
-      system.WriteFile(document, "<html></html>");
-    } else {
-      (void)system.RemoveFile(document);
-    }
     system.shellOpenResult = c.shellResult;
     system.shellOpens.clear();
     if (c.told) dialogs.Expect(kHelpMissing, 48, "", platform::answer::kOk);
@@ -85,14 +75,11 @@ TEST_F(HelpMenu, TheHelpDocumentOpensThroughTheShellOrTheUserIsTold) {
 }
 
 TEST_F(HelpMenu, TheSupportPageOpensAndAFailureIsNotReported) {
-  for (intptr_t result : {42, 2}) {
-    system.shellOpenResult = result;
-    system.shellOpens.clear();
-    frm->mnuHelps[1].UserClick();
-    ASSERT_EQ(system.shellOpens.size(), 1u) << "the support page was not handed to the shell";
-    EXPECT_EQ(system.shellOpens[0].target, kSupportPageAddress);
-    EXPECT_EQ(system.shellOpens[0].folder, "C:\\Program Files\\Quarnimo");
-  }
+  system.shellOpenResult = 2;  // any box about it fails the test
+  frm->mnuHelps[1].UserClick();
+  ASSERT_EQ(system.shellOpens.size(), 1u) << "the support page was not handed to the shell";
+  EXPECT_EQ(system.shellOpens[0].target, kSupportPageAddress) << "the menu opens the wrong page";
+  EXPECT_EQ(system.shellOpens[0].folder, "C:\\Program Files\\Quarnimo");
 }
 
 // The dialog's look, icon and closing are checked on the real window; here
