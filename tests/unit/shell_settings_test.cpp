@@ -65,19 +65,18 @@ TEST_F(Settings, ReadsTheFirstEntryAndRewritesEveryEntryKeepingOtherLines) {
     WriteSetting(system, c.code, "N");
     EXPECT_EQ(File(), c.after) << c.what << ": the settings file is rewritten wrongly";
   }
-  (void)system.RemoveFile(kIni);
-  WriteSetting(system, 7, "x");
-  EXPECT_FALSE(system.Exists(kIni)) << "an unknown code created the settings file";
-  WriteSetting(system, 0, " x ");
-  EXPECT_EQ(File(), "dpath= x \r\n") << "a first write must create the file with the value as given";
 }
 
 TEST_F(Settings, MissingOrUnreadableFileGivesTheMarkerAndRecordsWhy) {
+  WriteSetting(system, 7, "x");
+  EXPECT_FALSE(system.Exists(kIni)) << "an unknown code created the settings file";
   EXPECT_EQ(ReadSetting(system, 255), kErrorValue)
       << "a missing file must read as the error marker, whatever the code";
   EXPECT_EQ(File(), "LastErrorNumber=0\r\nLastError=\r\n")
       << "a missing file must be created with the error keys";
   EXPECT_EQ(ReadSetting(system, 0), "") << "the created file has no choices yet";
+  WriteSetting(system, 0, " x ");
+  EXPECT_EQ(File(), "LastErrorNumber=0\r\nLastError=\r\ndpath= x \r\n") << "a value must be stored as given";
 
   system.WriteFile(kIni, "dpath=C:\\x\r\n");
   int failures = 1;
@@ -174,23 +173,20 @@ TEST_F(ApplyingSettings, EachKeyTakesItsDefaultWhenNotAcceptable) {
 }
 
 TEST_F(ApplyingSettings, TheCdOptionWarnsAndItsSizeReplacesTheStoredOne) {
-  system.AddDrive('D');
-  system.MakeFolders("D:\\Out");
   dialogs.Answer(platform::answer::kOk);  // the CD option's memory warning, checked in the window's tests
   dialogs.onBox = [](const platform::sim::BoxRecord& box) {
     EXPECT_EQ(box.style, 64) << "a box other than the CD option's memory warning came up";
   };
   system.WriteFile(
       kIni,
-      "formext=-1\r\nsamedir=1\r\nsizeopt=2\r\ndevsize=12345\r\ncheckow=1\r\nmakebatch=0\r\ndpath=D:"
-      "\\Out\r\n");
+      "formext=-1\r\nsamedir=1\r\nsizeopt=2\r\ndevsize=12345\r\ncheckow=1\r\nmakebatch=0\r\ndpath=C:\\\r\n");
   ApplySettings(system, frm);
   EXPECT_EQ(frm.split.lngSpltSize, 681984000) << "a stored part size survives only with the free-size option";
   ConnectSettings(system, frm);
   frm.mnuSettings[6].UserClick();
   EXPECT_EQ(File(),
             "formext=-1\r\nsamedir=1\r\nsizeopt=2\r\ndevsize=681984000\r\ncheckow=1\r\nmakebatch=0\r\n"
-            "dpath=D:\\Out\r\n")
+            "dpath=C:\\\r\n")
       << "the save must write the preset's size and keep the file's order";
 }
 

@@ -79,51 +79,38 @@ TEST_F(Startup, StoredPositionIsClampedToTheScreen) {
 }
 
 TEST_F(Startup, ProgramNotNamedExeIsToldAndRecordedWithoutAWindow) {
-  struct Case {
-    const char* fileName;
-    bool alsoAnExe;
-    StartOutcome expected;
-  } cases[] = {
-      {"Quarnimo.bin", false, StartOutcome::kBadProgramName},
-      {"Quarnimo.bin", true, StartOutcome::kShown},
-  };
-  for (const Case& c : cases) {
-    (void)system.RemoveFile(kIni);
-    (void)system.RemoveFile("C:\\Program Files\\Quarnimo\\Quarnimo.exe");
-    if (c.alsoAnExe) system.WriteFile("C:\\Program Files\\Quarnimo\\Quarnimo.exe", "MZ");
-    system.WriteFile(std::string("C:\\Program Files\\Quarnimo\\") + c.fileName, "MZ");
-    system.programFileName = c.fileName;
-    platform::sim::SimDialogs boxes;
-    if (c.expected == StartOutcome::kBadProgramName) {
-      boxes.Expect("Quarnimoの拡張子を、.exeに変更して下さい。", 48, "", platform::answer::kOk);
-    }
-    platform::sim::SimWindowHost h;
-    Program program(system, boxes, h);
-    EXPECT_EQ(program.Start(), c.expected) << c.fileName;
-    if (c.expected != StartOutcome::kBadProgramName) continue;
-    EXPECT_EQ(h.calls, std::vector<std::string>{}) << c.fileName << ": no window may be made";
-    EXPECT_EQ(File(), std::string("LastErrorNumber=\0\r\nLastError=", 29) +
-                          system.ToAnsi("Quarnimoのファイル名が不正である可能性があります。", nullptr) +
-                          "\r\n")
-        << c.fileName << ": the bad file name must be recorded";
-  }
+  const std::string folder = "C:\\Program Files\\Quarnimo\\";
+  (void)system.RemoveFile(folder + "Quarnimo.exe");
+  system.WriteFile(folder + "Quarnimo.bin", "MZ");
+  system.programFileName = "Quarnimo.bin";
+  dialogs.Expect("Quarnimoの拡張子を、.exeに変更して下さい。", 48, "", platform::answer::kOk);
+  Program program(system, dialogs, host);
+  EXPECT_EQ(program.Start(), StartOutcome::kBadProgramName) << "a misnamed program passed the self check";
+  EXPECT_EQ(host.calls, std::vector<std::string>{}) << "no window may be made";
+  EXPECT_EQ(File(), std::string("LastErrorNumber=\0\r\nLastError=", 29) +
+                        system.ToAnsi("Quarnimoのファイル名が不正である可能性があります。", nullptr) + "\r\n")
+      << "the bad file name must be recorded";
+
+  // The check looks for NAME.exe beside the program, whatever the program's own extension.
+  system.WriteFile(folder + "Quarnimo.exe", "MZ");
+  platform::sim::SimWindowHost h;
+  Program named(system, dialogs, h);
+  EXPECT_EQ(named.Start(), StartOutcome::kShown) << "a Quarnimo.exe beside the program failed the self check";
 }
 
 TEST_F(Startup, FailureInALaterStepIsToldRecordedAndShowsNoWindow) {
+  const std::string noMemory =
+      "LastErrorNumber=8\r\nLastError=Not enough memory resources are available to process this command.\r\n";
   struct Case {
     const char* what;
     platform::ErrorCode refuseWindow;
     std::function<void()> commandLine;
     std::string record;
   } cases[] = {
-      {"window refused", platform::err::kNotEnoughMemory, nullptr,
-       "LastErrorNumber=8\r\nLastError=Not enough memory resources are available to process this "
-       "command.\r\n"},
+      {"window refused", platform::err::kNotEnoughMemory, nullptr, noMemory},
       {"other exception", 0, [] { throw std::runtime_error("broken"); },
        "LastErrorNumber=31\r\nLastError=broken\r\n"},
-      {"out of memory", 0, [] { throw std::bad_alloc(); },
-       "LastErrorNumber=8\r\nLastError=Not enough memory resources are available to process this "
-       "command.\r\n"},
+      {"out of memory", 0, [] { throw std::bad_alloc(); }, noMemory},
   };
   for (const Case& c : cases) {
     system.WriteFile(kIni, "xpos=0\r\n");
