@@ -63,7 +63,7 @@ int main() {
   const std::string sizeOption = "optSpltSize(" + option + ")";
   if (option == "2") {
     // The CD size warns about the memory it needs.
-    app.PostClick(sizeOption);
+    app.Click(sizeOption, false);
     std::optional<qn::winetest::SeenBox> warning = app.NextBox();
     if (!warning) return Fail("no memory warning for the CD size");
     app.Answer(*warning, IDOK);

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +13,7 @@
 #include "platform/system.h"
 #include "tests/wine/support/gui.h"
 #include "tests/wine/support/quarnimo_app.h"
+#include "tests/wine/support/split_support.h"
 #include "tests/wine/wine_test_util.h"
 #include "window/frm_version.h"
 
@@ -49,7 +49,7 @@ std::string OwnVersionText(const std::string& exe, const std::wstring& key) {
              : std::string();
 }
 
-TEST(HelpVersionDialog, ShowsTheProgramsOwnVersionModallyAndClosesByEnterOrCloseBox) {
+TEST(HelpVersionDialog, ShowsTheProgramsOwnVersionModallyAndClosesByEnter) {
   TempDir dir;
   ASSERT_TRUE(dir.ok());
   QuarnimoApp app(dir.path());
@@ -58,60 +58,44 @@ TEST(HelpVersionDialog, ShowsTheProgramsOwnVersionModallyAndClosesByEnterOrClose
   std::string build = std::to_string(QUARNIMO_BUILD_NUMBER);
   build.insert(0, build.size() < 4 ? 4 - build.size() : 0, '0');
 
-  for (const char* way : {"Enter", "close box"}) {
-    SCOPED_TRACE(way);
-    ASSERT_TRUE(PostMessageW(app.window(), WM_COMMAND, MAKEWPARAM(MenuCommand("mnuHelps(3)"), 0), 0));
-    HWND dialog = nullptr;
-    ASSERT_TRUE(guitest::PumpUntil(
-        [&] {
-          for (HWND hwnd : guitest::TopLevelWindows(app.processId())) {
-            if (GetWindow(hwnd, GW_OWNER) == app.window() && guitest::ClassName(hwnd) == "QuarnimoForm") {
-              dialog = hwnd;
-            }
-          }
-          return dialog != nullptr;
-        },
-        kWaitMs))
-        << "the version dialog does not appear";
-    guitest::PumpFor(200);  // let it settle and paint
-
-    EXPECT_EQ(guitest::WindowText(dialog), "バージョン情報");
-    EXPECT_FALSE(IsWindowEnabled(app.window())) << "the main window must wait while the dialog is open";
-    const struct {
-      const char* label;
-      std::string text;
-    } labels[] = {
-        {"lblpname(0)", OwnVersionText(exe, L"FileDescription")},  // the application title
-        {"lblpname(1)", OwnVersionText(exe, L"LegalCopyright")},
-        {"lblpname(2)", "1.00"},
-        {"lblpname(3)", build},
-        {"lblL1(1)", "Build\u3000:"},
-        {"btnClose", "閉じる"},
-    };
-    for (const auto& l : labels) {
-      EXPECT_EQ(guitest::WindowText(DialogControl(dialog, l.label)), l.text)
-          << l.label << " does not show the program's own data";
-    }
-    EXPECT_NE(SendMessageW(DialogControl(dialog, "PicIcon"), STM_GETICON, 0, 0), 0)
-        << "the dialog must show the program's icon";
-    GUITHREADINFO thread{};
-    thread.cbSize = sizeof thread;
-    ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &thread));
-    EXPECT_EQ(thread.hwndFocus, DialogControl(dialog, "btnClose")) << "the close button must hold the focus";
-
-    if (std::string_view(way) == "Enter") {
-      if (const std::string folder = guitest::ScreenshotFolder(); !folder.empty()) {
-        EXPECT_TRUE(guitest::SaveWindowImage(dialog, folder + "\\version_dialog.bmp"));
-      }
-      PostMessageW(thread.hwndFocus, WM_KEYDOWN, VK_RETURN, 0);
-      PostMessageW(thread.hwndFocus, WM_KEYUP, VK_RETURN, 0);
-    } else {
-      PostMessageW(dialog, WM_CLOSE, 0, 0);
-    }
-    EXPECT_TRUE(guitest::PumpUntil([&] { return !IsWindow(dialog); }, kWaitMs)) << "it does not close";
-    EXPECT_TRUE(guitest::PumpUntil([&] { return IsWindowEnabled(app.window()) != FALSE; }, kWaitMs))
-        << "afterwards the main window takes no input";
+  ASSERT_TRUE(app.ChooseMenu("mnuHelps(3)", false));
+  HWND dialog = nullptr;
+  ASSERT_TRUE(guitest::PumpUntil(
+      [&] { return (dialog = FormWindowOf(app.processId(), app.window())) != nullptr; }, kWaitMs))
+      << "the version dialog does not appear";
+  guitest::PumpFor(200);  // let it settle and paint
+  EXPECT_EQ(guitest::WindowText(dialog), "バージョン情報");
+  EXPECT_FALSE(IsWindowEnabled(app.window())) << "the main window must wait while the dialog is open";
+  const struct {
+    const char* label;
+    std::string text;
+  } labels[] = {
+      {"lblpname(0)", OwnVersionText(exe, L"FileDescription")},  // the application title
+      {"lblpname(1)", OwnVersionText(exe, L"LegalCopyright")},
+      {"lblpname(2)", "1.00"},
+      {"lblpname(3)", build},
+      {"lblL1(1)", "Build\u3000:"},
+      {"btnClose", "閉じる"},
+  };
+  for (const auto& l : labels) {
+    EXPECT_EQ(guitest::WindowText(DialogControl(dialog, l.label)), l.text)
+        << l.label << " does not show the program's own data";
   }
+  EXPECT_NE(SendMessageW(DialogControl(dialog, "PicIcon"), STM_GETICON, 0, 0), 0)
+      << "the dialog must show the program's icon";
+  GUITHREADINFO thread{};
+  thread.cbSize = sizeof thread;
+  ASSERT_TRUE(GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &thread));
+  EXPECT_EQ(thread.hwndFocus, DialogControl(dialog, "btnClose")) << "the close button must hold the focus";
+  if (const std::string folder = guitest::ScreenshotFolder(); !folder.empty()) {
+    EXPECT_TRUE(guitest::SaveWindowImage(dialog, folder + "\\version_dialog.bmp"));
+  }
+
+  PostMessageW(thread.hwndFocus, WM_KEYDOWN, VK_RETURN, 0);
+  PostMessageW(thread.hwndFocus, WM_KEYUP, VK_RETURN, 0);
+  EXPECT_TRUE(guitest::PumpUntil([&] { return !IsWindow(dialog); }, kWaitMs)) << "Enter does not close it";
+  EXPECT_TRUE(guitest::PumpUntil([&] { return IsWindowEnabled(app.window()) != FALSE; }, kWaitMs))
+      << "afterwards the main window takes no input";
   EXPECT_EQ(app.Close(), 0) << "the program does not end normally after the dialog";
 }
 
@@ -119,68 +103,40 @@ TEST(HelpVersionDialog, ShowsTheProgramsOwnVersionModallyAndClosesByEnterOrClose
 // set-up does: the test prefix starts without one (its own HTML engine is
 // switched off), and the shell then refuses to open any page. Wine's shell
 // reads file types only from the machine's classes, so they go there.
-class HtmlViewer {
- public:
+struct HtmlViewer {
   HtmlViewer() {
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        &disposition) != ERROR_SUCCESS) {
-      return;
-    }
-    created_ = disposition == REG_CREATED_NEW_KEY;
     static constexpr wchar_t kClass[] = L"htmlfile";
-    ok_ = !created_ || RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kClass),
-                                      sizeof kClass) == ERROR_SUCCESS;
-    RegCloseKey(key);
+    ok = RegSetKeyValueW(HKEY_LOCAL_MACHINE, kKey, nullptr, REG_SZ, kClass, sizeof kClass) == ERROR_SUCCESS;
   }
-  ~HtmlViewer() {
-    if (created_) RegDeleteTreeW(HKEY_LOCAL_MACHINE, kKey);
-  }
+  ~HtmlViewer() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, kKey); }
   HtmlViewer(const HtmlViewer&) = delete;
   HtmlViewer& operator=(const HtmlViewer&) = delete;
-  [[nodiscard]] bool ok() const { return ok_; }
 
- private:
   static constexpr wchar_t kKey[] = L"Software\\Classes\\.html";
-  bool created_ = false;  // the prefix had no entry: it goes again
-  bool ok_ = false;
+  bool ok = false;
 };
 
 TEST(HelpDocument, MissingIsToldWithTheWarningAndPresentOpensWithoutAMessage) {
   TempDir dir;
   ASSERT_TRUE(dir.ok());
   HtmlViewer viewer;
-  ASSERT_TRUE(viewer.ok()) << ".html files cannot be given a viewer";
+  ASSERT_TRUE(viewer.ok) << ".html files cannot be given a viewer";
   QuarnimoApp app(dir.path());
   ASSERT_TRUE(app.ok()) << app.error();
 
-  ASSERT_TRUE(PostMessageW(app.window(), WM_COMMAND, MAKEWPARAM(MenuCommand("mnuHelps(0)"), 0), 0));
-  std::optional<SeenBox> box = app.NextBox(kWaitMs);
-  ASSERT_TRUE(box.has_value()) << "a missing readme.html must be told";
-  EXPECT_EQ(box->text, "readme.htmlが見つかりません");
-  EXPECT_EQ(box->style, 48) << "the warning needs one OK button and the exclamation icon";
-  EXPECT_EQ(box->title, "");
-  ASSERT_TRUE(app.Answer(*box, IDOK));
+  ASSERT_TRUE(app.ChooseMenu("mnuHelps(0)", false));
+  const SeenBox missing = ExpectBox(app, "readme.htmlが見つかりません", 48);  // OK, exclamation icon
+  ASSERT_TRUE(missing.hwnd != nullptr && app.Answer(missing, IDOK)) << "a missing readme.html must be told";
   EXPECT_TRUE(guitest::PumpUntil([&] { return app.Idle(); }, kWaitMs));
   EXPECT_TRUE(Descendants(app.processId()).empty()) << "a missing document must open nothing";
 
   ASSERT_TRUE(
       CopyFileW(Widen(BuildDir() + "\\app\\readme.html").c_str(), Widen(dir / "readme.html").c_str(), FALSE))
       << "the build did not put readme.html beside Quarnimo.exe";
-  // Sent, so it returns once the item's handling is over: a message box would keep it from returning.
-  DWORD_PTR ignored = 0;
-  EXPECT_NE(SendMessageTimeoutW(app.window(), WM_COMMAND, MAKEWPARAM(MenuCommand("mnuHelps(0)"), 0), 0,
-                                SMTO_NORMAL, kWaitMs, &ignored),
-            0)
-      << "the help item did not come back: a message box is waiting";
-  box = app.NextBox(0);
-  EXPECT_FALSE(box.has_value()) << "a present readme.html must open without a message: "
-                                << (box ? box->text : std::string());
-  if (box) (void)app.Answer(*box, IDOK);
-  const std::vector<DWORD> opened = Descendants(app.processId());
-  std::cout << "the shell opened " << opened.size()
-            << " processes; ended by the test: " << EndProcesses(opened, 5000) << "\n";
+  EXPECT_TRUE(app.ChooseMenu("mnuHelps(0)")) << "the help item did not come back: a message box is waiting";
+  EXPECT_EQ(app.NextBox(0).value_or(SeenBox{}).text, "")
+      << "a present readme.html must open without a message";
+  EndProcesses(Descendants(app.processId()));  // the viewer the shell opened
   EXPECT_EQ(app.Close(), 0);
 }
 

@@ -23,34 +23,12 @@ namespace {
 constexpr int kWaitMs = 60000;
 constexpr int kYesNoQuestion = 36;
 
-// Waits for one further instance of `app` per file of `files` and expects
-// them minimized, each showing its own file as its source.
-void ExpectFurtherInstances(const QuarnimoApp& app, const std::set<std::string>& files) {
-  std::vector<HWND> others;
-  EXPECT_TRUE(guitest::PumpUntil(
-      [&] {
-        others = app.FurtherInstances();
-        return others.size() >= files.size();
-      },
-      kWaitMs))
-      << "the further instances did not appear (" << others.size() << " found)";
-  guitest::PumpFor(500);  // an unexpected further one would show by now
-  others = app.FurtherInstances();
-  ASSERT_EQ(others.size(), files.size()) << "one further instance per further file";
-  std::set<std::string> shown;
-  for (HWND other : others) {
-    EXPECT_TRUE(IsIconic(other)) << "a further instance must start minimized";
-    shown.insert(ControlText(other, "txtInFile"));
-  }
-  EXPECT_EQ(shown, files) << "each further instance must show its own file in its long form";
-}
-
 class Intake : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(dir.ok() && data.ok()); }
   // Starts the program, with `arguments` on its command line.
   void Start(const std::string& arguments = {}) {
-    app.emplace(dir.path(), Launch{arguments});
+    app.emplace(dir.path(), arguments);
     ASSERT_TRUE(app->ok()) << app->error();
   }
   // Files of `data`, each holding its own name.
@@ -62,12 +40,6 @@ class Intake : public ::testing::Test {
     }
     return paths;
   }
-  // Drops `paths` and expects the question it asks.
-  SeenBox DropAndExpectQuestion(const std::vector<std::string>& paths, const std::string& question) {
-    EXPECT_TRUE(app->Drop(paths)) << "the drop could not be delivered";
-    return ExpectBox(*app, question, kYesNoQuestion);
-  }
-
   TempDir dir;
   TempDir data;
   std::optional<QuarnimoApp> app;
@@ -90,36 +62,44 @@ TEST_F(Intake, ThreeFilesOnTheCommandLineLoadTheLastAndStartOneInstanceForEachOt
   const std::vector<std::string> files = Files({"first file.bin", "second file.bin", "third file.bin"});
   ASSERT_NO_FATAL_FAILURE(Start(files[0] + " " + files[1] + " " + files[2]));
   EXPECT_EQ(app->Text("txtInFile"), files[2]) << "the last path must be this window's source";
-  ExpectFurtherInstances(*app, {files[0], files[1]});
+  std::vector<HWND> others;
+  EXPECT_TRUE(guitest::PumpUntil([&] { return (others = app->FurtherInstances()).size() >= 2; }, kWaitMs))
+      << "the further instances did not appear (" << others.size() << " found)";
+  guitest::PumpFor(500);  // an unexpected third would show by now
+  others = app->FurtherInstances();
+  ASSERT_EQ(others.size(), 2u) << "one further instance per further file";
+  std::set<std::string> shown;
+  for (HWND other : others) {
+    EXPECT_TRUE(IsIconic(other)) << "a further instance must start minimized";
+    shown.insert(ControlText(other, "txtInFile"));
+  }
+  EXPECT_EQ(shown, (std::set<std::string>{files[0], files[1]}))
+      << "each further instance must show its own file in its long form";
 }
 
-TEST_F(Intake, OneDroppedFileBecomesTheSourceAsDropped) {
+// One window takes a file, then a folder (Yes), then three files (No): each
+// drop sets its own field, so they follow one another.
+TEST_F(Intake, DroppedFileFolderAndThreeFilesAreTakenAsTheUserAnswers) {
   ASSERT_NO_FATAL_FAILURE(Start());
   const std::string file = data / "dropped file.bin";
   ASSERT_TRUE(WriteWholeFile(file, std::string(1457665, 'd')));
-  ASSERT_TRUE(app->Drop({file})) << "the drop could not be delivered";
-  ASSERT_TRUE(app->Settled());
+  ASSERT_TRUE(app->Drop({file}) && app->Settled()) << "the drop could not be delivered";
   EXPECT_EQ(app->Text("txtInFile"), file) << "DragQueryFile did not give the dropped file to the program";
   EXPECT_EQ(app->Text("lblFInfo"), "2 + 1 File(s)") << "the plan does not follow the dropped source";
   EXPECT_TRUE(app->Idle()) << "one file must be taken without a question";
-}
 
-TEST_F(Intake, ADroppedFolderAnsweredYesBecomesTheOutputFolder) {
-  ASSERT_NO_FATAL_FAILURE(Start());
-  const SeenBox box = DropAndExpectQuestion(
-      {data.path()}, "ドロップされたオブジェクトはフォルダです。\r\rこのフォルダを出力先に設定しますか？");
-  ASSERT_TRUE(box.hwnd != nullptr && app->Answer(box, IDYES));
-  ASSERT_TRUE(app->Settled());
+  ASSERT_TRUE(app->Drop({data.path()})) << "the drop could not be delivered";
+  SeenBox box =
+      ExpectBox(*app, "ドロップされたオブジェクトはフォルダです。\r\rこのフォルダを出力先に設定しますか？",
+                kYesNoQuestion);
+  ASSERT_TRUE(box.hwnd != nullptr && app->Answer(box, IDYES) && app->Settled());
   EXPECT_EQ(app->Text("txtOutPath"), data.path()) << "Yes must make the folder the output folder";
-}
 
-TEST_F(Intake, ThreeDroppedFilesAnsweredNoTakeOnlyTheFirst) {
-  ASSERT_NO_FATAL_FAILURE(Start());
   const std::vector<std::string> files = Files({"one.bin", "two.bin", "three.bin"});
-  const SeenBox box =
-      DropAndExpectQuestion(files, "複数のファイルがドロップされました。\r\r全てのファイルを処理しますか？");
-  ASSERT_TRUE(box.hwnd != nullptr && app->Answer(box, IDNO));
-  ASSERT_TRUE(app->Settled());
+  ASSERT_TRUE(app->Drop(files)) << "the drop could not be delivered";
+  box = ExpectBox(*app, "複数のファイルがドロップされました。\r\r全てのファイルを処理しますか？",
+                  kYesNoQuestion);
+  ASSERT_TRUE(box.hwnd != nullptr && app->Answer(box, IDNO) && app->Settled());
   EXPECT_EQ(app->Text("txtInFile"), files[0]) << "No must still take the first file";
   EXPECT_TRUE(app->FurtherInstances().empty()) << "No must start no further instance";
 }

@@ -6,12 +6,12 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 
 #include "platform/win32/system_win32.h"
 #include "tests/wine/support/gui.h"
 #include "tests/wine/support/quarnimo_app.h"
+#include "tests/wine/support/split_support.h"
 #include "tests/wine/wine_test_util.h"
 
 namespace qn::winetest {
@@ -78,30 +78,33 @@ TEST(ShellStartup, StoredSettingsReachTheRealControlsAndTheMenuSavesThemBack) {
   EXPECT_EQ(r.top, 50);
   EXPECT_EQ(r.bottom - r.top, 333) << "range mode must show the range row (4995 twips)";
 
-  // The menu's save writes back what the window holds, range-mode mark included.
+  // The menu's save writes back what the window holds, range-mode mark
+  // included; closing by the menu then replaces only the position.
   ASSERT_TRUE(app.ChooseMenu("mnuSettings(6)"));
   std::string saved = stored;
   saved.replace(saved.find(" sizeopt = 3 "), 13, " sizeopt =3");
   EXPECT_EQ(ReadWholeFile(dir / "values.ini"), saved)
       << "the menu save does not write back the stored settings";
-  EXPECT_EQ(app.Close(), 0);
+  const std::string position = MoveTo(app.window(), 40, 20);
+  ASSERT_TRUE(app.ChooseMenu("mnuFiles(5)", false));
+  EXPECT_EQ(app.WaitForExit(), 0) << "the menu's exit does not end the program normally";
+  saved.replace(0, saved.find("ypos=750\r\n") + 10, position);
+  EXPECT_EQ(ReadWholeFile(dir / "values.ini"), saved) << "closing must save the position and nothing else";
 }
 
 TEST(ShellStartup, StoredCdSizeWarnsBeforeTheWindowAppears) {
   TempDir dir;
   ASSERT_TRUE(dir.ok());
   ASSERT_TRUE(WriteWholeFile(dir / "values.ini", "sizeopt=2\r\n"));
-  QuarnimoApp app(dir.path(), {.waitForWindow = false});
-  ASSERT_TRUE(app.started()) << app.error();
-  std::optional<SeenBox> box = app.NextBox(30000);
-  ASSERT_TRUE(box.has_value()) << "the memory warning of the CD size does not appear";
-  EXPECT_EQ(box->text,
-            "CD-Rサイズで分割する場合は、それだけメモリの容量が必要になります。\r\n"
-            "とりあえず警告しますが、もしこれにより、パソコンが不安定になっても知りません。\r\n"
-            "（今後、要望があれば小メモリでも分割できるようにする予定です。）");
-  EXPECT_EQ(box->style, 64) << "the memory warning needs one OK button and the information icon";
+  QuarnimoApp app(dir.path());
+  const SeenBox box =
+      ExpectBox(app,
+                "CD-Rサイズで分割する場合は、それだけメモリの容量が必要になります。\r\n"
+                "とりあえず警告しますが、もしこれにより、パソコンが不安定になっても知りません。\r\n"
+                "（今後、要望があれば小メモリでも分割できるようにする予定です。）",
+                64);  // OK and the information icon
   EXPECT_FALSE(app.WaitForWindow(0)) << "the window must not show before the warning is answered";
-  ASSERT_TRUE(app.Answer(*box, IDOK));
+  ASSERT_TRUE(box.hwnd != nullptr && app.Answer(box, IDOK));
   ASSERT_TRUE(app.WaitForWindow()) << "the window must show once the warning is answered";
   EXPECT_EQ(app.Close(), 0);
 }
@@ -109,15 +112,10 @@ TEST(ShellStartup, StoredCdSizeWarnsBeforeTheWindowAppears) {
 TEST(ShellStartup, ProgramWithAnotherExtensionAsksForExeAndRecordsWhy) {
   TempDir dir;
   ASSERT_TRUE(dir.ok());
-  QuarnimoApp app(dir.path(), {.exeName = "Quarnimo.bin", .waitForWindow = false});
-  ASSERT_TRUE(app.started()) << app.error();
-  std::optional<SeenBox> box = app.NextBox(30000);
-  ASSERT_TRUE(box.has_value()) << "the program says nothing about its file name";
-  EXPECT_EQ(box->text, "Quarnimoの拡張子を、.exeに変更して下さい。");
-  EXPECT_EQ(box->title, "") << "the box's title must be empty";
-  EXPECT_EQ(box->style, 48) << "the box needs one OK button and the exclamation icon";
+  QuarnimoApp app(dir.path(), "", "Quarnimo.bin");
+  const SeenBox box = ExpectBox(app, "Quarnimoの拡張子を、.exeに変更して下さい。", 48);  // OK, exclamation
   EXPECT_FALSE(app.WaitForWindow(0)) << "no window may open for a misnamed program";
-  ASSERT_TRUE(app.Answer(*box, IDOK));
+  ASSERT_TRUE(box.hwnd != nullptr && app.Answer(box, IDOK));
   EXPECT_GT(app.WaitForExit(), 0) << "the program must end after the box, with a non-zero exit code";
   EXPECT_EQ(ReadWholeFile(dir / "values.ini"),
             std::string("LastErrorNumber=\0\r\n", 19) + "LastError=" +
@@ -125,36 +123,6 @@ TEST(ShellStartup, ProgramWithAnotherExtensionAsksForExeAndRecordsWhy) {
                                                       nullptr) +
                 "\r\n")
       << "the misnamed program file must be recorded";
-}
-
-TEST(ShellStartup, ClosingByAnyMeansSavesOnlyThePosition) {
-  const struct {
-    const char* what;
-    std::function<void(HWND)> close;
-  } ways[] = {
-      {"system menu Close", [](HWND main) { PostMessageW(main, WM_SYSCOMMAND, SC_CLOSE, 0); }},
-      {"menu 終了(&X)",
-       [](HWND main) { PostMessageW(main, WM_COMMAND, MAKEWPARAM(MenuCommand("mnuFiles(5)"), 0), 0); }},
-      {"end of session", [](HWND main) { PostMessageW(main, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF); }},
-  };
-  const std::string others =
-      "dpath=C:\\\r\nmakebatch=0\r\ncheckow=1\r\nsizeopt=1\r\ndevsize=1250304\r\n"
-      "samedir=0\r\nformext=0\r\nuser's own line\r\n";
-  int pixels = 20;
-  for (const auto& way : ways) {
-    SCOPED_TRACE(way.what);
-    TempDir dir;
-    ASSERT_TRUE(dir.ok());
-    ASSERT_TRUE(WriteWholeFile(dir / "values.ini", "xpos=0\r\nypos=0\r\n" + others));
-    QuarnimoApp app(dir.path());
-    ASSERT_TRUE(app.ok()) << app.error();
-    pixels += 20;
-    const std::string position = MoveTo(app.window(), pixels, pixels / 2);
-    way.close(app.window());
-    EXPECT_EQ(app.WaitForExit(), 0) << "the program does not end normally";
-    EXPECT_EQ(ReadWholeFile(dir / "values.ini"), position + others)
-        << "closing must save the position and nothing else";
-  }
 }
 
 }  // namespace

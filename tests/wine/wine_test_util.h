@@ -53,15 +53,16 @@ class TempDir {
     std::wstring parent = temp;
     while (!parent.empty() && parent.back() == L'\\') parent.pop_back();
     static unsigned counter = 0;
+    // Keeps the spelling the file system stores, so comparisons with long
+    // forms the program rebuilds are fair.
+    wchar_t stored[MAX_PATH] = {};
     for (int attempt = 0; attempt < 1000 && folder_.empty(); ++attempt) {
       const std::wstring candidate =
           parent + L"\\qn" + std::to_wstring(GetCurrentProcessId()) + L"_" + std::to_wstring(++counter);
-      if (CreateDirectoryW(candidate.c_str(), nullptr)) folder_ = candidate;
+      if (CreateDirectoryW(candidate.c_str(), nullptr) &&
+          GetLongPathNameW(candidate.c_str(), stored, MAX_PATH))
+        folder_ = stored;
     }
-    // Store the spelling the file system keeps, so comparisons with long
-    // forms the program rebuilds are fair.
-    wchar_t stored[MAX_PATH] = {};
-    if (!folder_.empty() && GetLongPathNameW(folder_.c_str(), stored, MAX_PATH) > 0) folder_ = stored;
   }
   ~TempDir() {
     if (!folder_.empty()) RemoveTree(folder_);
@@ -133,19 +134,15 @@ inline bool MakeLongFile(const std::string& path, int64_t length,
 // under test.
 inline DWORD RawAttributes(const std::string& path) { return GetFileAttributesW(Widen(path).c_str()); }
 
-// The Windows path (drive Z:) of a host path.
-inline std::string HostToWindows(std::string_view hostPath) {
-  std::string out = "Z:";
-  for (const char c : hostPath) out += c == '/' ? '\\' : c;
-  while (out.size() > 3 && out.back() == '\\') out.pop_back();
-  return out;
-}
-
-// The build tree of this test run as a Windows path; "" when the harness did
-// not say (QUARNIMO_BUILD_DIR).
+// The build tree of this test run as a Windows path (drive Z:); "" when the
+// harness did not say (QUARNIMO_BUILD_DIR).
 inline std::string BuildDir() {
   const char* dir = std::getenv("QUARNIMO_BUILD_DIR");
-  return dir == nullptr || *dir == '\0' ? std::string() : HostToWindows(dir);
+  if (dir == nullptr || *dir == '\0') return {};
+  std::string out = "Z:";
+  for (const char* c = dir; *c != '\0'; ++c) out += *c == '/' ? '\\' : *c;
+  while (out.size() > 3 && out.back() == '\\') out.pop_back();
+  return out;
 }
 
 }  // namespace qn::winetest

@@ -132,11 +132,9 @@ std::optional<MenuPlace> FindMenuItem(HMENU menu, const std::vector<std::string>
   return place;
 }
 
-UINT MenuItemState(const MenuPlace& place) {
-  return GetMenuState(place.menu, place.position, MF_BYPOSITION) & (MF_CHECKED | MF_GRAYED | MF_DISABLED);
-}
-
-std::vector<uint32_t> Render(int width, int height, const std::function<bool(HDC)>& paint) {
+std::vector<uint32_t> ScreenPixels(const RECT& area, const std::function<void(HDC)>& over) {
+  const int width = area.right - area.left;
+  const int height = area.bottom - area.top;
   std::vector<uint32_t> pixels;
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
@@ -144,9 +142,10 @@ std::vector<uint32_t> Render(int width, int height, const std::function<bool(HDC
   info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap != nullptr && bits != nullptr) {
+  if (width > 0 && height > 0 && bitmap != nullptr && bits != nullptr) {
     HGDIOBJ old = SelectObject(memory, bitmap);
-    if (paint(memory)) {
+    if (BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY)) {
+      if (over) over(memory);
       GdiFlush();
       const auto* from = static_cast<const uint32_t*>(bits);
       pixels.assign(from, from + static_cast<size_t>(width) * static_cast<size_t>(height));
@@ -157,16 +156,6 @@ std::vector<uint32_t> Render(int width, int height, const std::function<bool(HDC
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
   return pixels;
-}
-
-std::vector<uint32_t> ScreenPixels(const RECT& area) {
-  return Render(area.right - area.left, area.bottom - area.top, [&](HDC dc) {
-    HDC screen = GetDC(nullptr);
-    const bool copied = BitBlt(dc, 0, 0, area.right - area.left, area.bottom - area.top, screen, area.left,
-                               area.top, SRCCOPY) != FALSE;
-    ReleaseDC(nullptr, screen);
-    return copied;
-  });
 }
 
 bool SaveWindowImage(HWND hwnd, const std::string& path) {

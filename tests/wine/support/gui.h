@@ -60,14 +60,10 @@ struct MenuPlace {
 // Finds an item by its captions along the path from `menu` ("&" included,
 // exactly as shown in the menu text); nothing when a step is missing.
 std::optional<MenuPlace> FindMenuItem(HMENU menu, const std::vector<std::string>& path);
-// The state bits of an item (MF_CHECKED, MF_GRAYED, MF_DISABLED).
-UINT MenuItemState(const MenuPlace& place);
 
-// `width` x `height` top-down 32-bit pixels as `paint` leaves them on a
-// memory DC; empty when it fails.
-std::vector<uint32_t> Render(int width, int height, const std::function<bool(HDC)>& paint);
-// The pixels the screen shows in `area` (screen coordinates), as Render gives them.
-std::vector<uint32_t> ScreenPixels(const RECT& area);
+// The pixels the screen shows in `area` (screen coordinates), top-down and
+// 32 bits each, with `over` painted on them first; empty on failure.
+std::vector<uint32_t> ScreenPixels(const RECT& area, const std::function<void(HDC)>& over = {});
 // Saves what the screen shows of `hwnd`, frame included, as a 32-bit .bmp
 // (copied from the screen DC, so it is what the user sees); false on failure.
 bool SaveWindowImage(HWND hwnd, const std::string& path);

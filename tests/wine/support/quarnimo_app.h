@@ -27,24 +27,21 @@ std::string UnixPath(const std::string& windowsPath);
 int RunHostScript(const std::string& script, int milliseconds = 60000);
 
 // Runs a Windows command line with `folder` as its working folder and waits
-// up to `milliseconds`; gives its exit code, -1 when it did not start or end.
-int RunWindowsProgram(const std::string& commandLine, const std::string& folder, int milliseconds = 120000);
+// up to two minutes; gives its exit code, -1 when it did not start or end.
+int RunWindowsProgram(const std::string& commandLine, const std::string& folder);
 
 // The processes that descend from `root` and still run.
 std::vector<DWORD> Descendants(DWORD root);
-// Asks each process to close its windows, then ends those still running
-// after `graceMilliseconds`; gives how many had to be ended by force.
-int EndProcesses(const std::vector<DWORD>& processIds, int graceMilliseconds = 20000);
+// Asks each process to close its windows and ends those still running a few
+// seconds later.
+void EndProcesses(const std::vector<DWORD>& processIds);
 
-// The real child window of frmMAIN's control `name` ("txtInFile",
-// "optSpltSize(3)") in the main window `main` of any instance, and its text;
-// nullptr and "" when there is none.
-HWND ControlOf(HWND main, std::string_view name);
+// The shown form window of a process whose owner is `owner` (nullptr: the
+// main window); nullptr when there is none.
+HWND FormWindowOf(DWORD processId, HWND owner = nullptr);
+// The text of frmMAIN's control `name` ("txtInFile", "optSpltSize(3)") in
+// the main window `main` of any instance; "" when there is none.
 std::string ControlText(HWND main, std::string_view name);
-// The command id of frmMAIN's menu item `name` ("mnuSettings(3)"). Menus
-// cannot be read across processes under Wine, so the id comes from the
-// item's place in the design, as the binding numbers the items.
-UINT MenuCommand(std::string_view name);
 
 // A message box as the test saw it. `style` is the platform's style value:
 // its button set (0 OK, 1 OK and Cancel, 3 Yes/No/Cancel, 4 Yes/No, 5
@@ -58,54 +55,45 @@ struct SeenBox {
   int style = -1;
 };
 
-// How the program is started.
-struct Launch {
-  std::string arguments{};               // what follows the quoted program path
-  std::string exeName = "Quarnimo.exe";  // the copy's file name
-  bool waitForWindow = true;             // false: a box may come before the window
-};
-
-// One running Quarnimo.exe, copied into `folder` (so it keeps its own
-// values.ini there) and started. When the object goes, the further instances
-// it started are closed, and the program itself is ended if the test did not
-// close it.
+// One running Quarnimo.exe, copied as `exeName` into `folder` (so it keeps
+// its own values.ini there), started with `arguments` after its quoted path,
+// and waited for until its main window or a message box shows. When the
+// object goes, the further instances it started are closed, and the program
+// itself is ended if the test did not close it.
 class QuarnimoApp {
  public:
-  explicit QuarnimoApp(const std::string& folder, const Launch& launch = {});
+  explicit QuarnimoApp(const std::string& folder, const std::string& arguments = {},
+                       const std::string& exeName = "Quarnimo.exe");
   ~QuarnimoApp();
   QuarnimoApp(const QuarnimoApp&) = delete;
   QuarnimoApp& operator=(const QuarnimoApp&) = delete;
 
-  [[nodiscard]] bool started() const { return process_ != nullptr; }
-  // False when the program could not be copied or started, or showed no
-  // window; error() says why.
+  // False when the program could not be copied or started, or shows no
+  // main window (yet); error() says why.
   [[nodiscard]] bool ok() const { return window_ != nullptr; }
   [[nodiscard]] const std::string& error() const { return error_; }
   [[nodiscard]] HWND window() const { return window_; }
   [[nodiscard]] DWORD processId() const { return processId_; }
-  // Waits up to `milliseconds` for the shown main window; ok() afterwards.
+  // Waits up to `milliseconds` for the shown main window or a message box;
+  // ok() afterwards.
   bool WaitForWindow(int milliseconds = 60000);
   // The shown main windows of the further instances this program started.
   [[nodiscard]] std::vector<HWND> FurtherInstances() const;
 
-  [[nodiscard]] HWND Control(std::string_view name) const { return ControlOf(window_, name); }
+  [[nodiscard]] HWND Control(std::string_view name) const;
   [[nodiscard]] std::string Text(std::string_view name) const { return ControlText(window_, name); }
   // Sets a text box's text as pasting would (WM_SETTEXT); false when the
   // control is missing.
   bool SetText(std::string_view name, const std::string& text);
-  // Clicks a button, check box or option and waits until its handling is
-  // done. Not for a click that opens a message box: see PostClick.
-  bool Click(std::string_view name);
-  // Clicks without waiting, for a click whose handling shows message boxes.
-  bool PostClick(std::string_view name);
-  // Chooses a menu item and waits until its handling is done.
-  bool ChooseMenu(std::string_view name);
+  // Clicks a button, check box or option and, with `wait`, returns once its
+  // handling is done; without, at once, for a click that shows message boxes.
+  bool Click(std::string_view name, bool wait = true);
+  // Chooses a menu item like Click; false also when its handling did not end
+  // within a minute (a message box waits).
+  bool ChooseMenu(std::string_view name, bool wait = true);
   // Clicks the check box when its state is not `checked`.
   bool SetChecked(std::string_view name, bool checked);
   [[nodiscard]] bool Checked(std::string_view name) const;
-  // Selects the free size and types `text` into its field, then moves the
-  // focus on so that the field's lost-focus handling takes the number.
-  bool SetFreeSize(const std::string& text);
   // Drops `paths` on the window as the shell does: a DROPFILES block with
   // wide names in the program's own memory, posted as WM_DROPFILES.
   bool Drop(const std::vector<std::string>& paths);
@@ -114,7 +102,7 @@ class QuarnimoApp {
 
   // The split button's click; returns at once (the split runs on the
   // program's thread and shows its boxes meanwhile).
-  bool StartSplit() { return PostClick("btnSpltExec"); }
+  bool StartSplit() { return Click("btnSpltExec", false); }
   // Waits up to `milliseconds` for the next message box of the program.
   std::optional<SeenBox> NextBox(int milliseconds = 60000);
   // Presses a button of a box and waits until the box is gone.

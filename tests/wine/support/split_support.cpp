@@ -47,10 +47,18 @@ std::string RandomBytes(size_t length, uint32_t seed) {
 }
 
 void StartSplit(QuarnimoApp& app, const Choice& choice) {
-  if (choice.freeSize.empty()) {
-    ASSERT_TRUE(app.Click("optSpltSize(0)"));
-  } else {
-    ASSERT_TRUE(app.SetFreeSize(choice.freeSize));
+  ASSERT_TRUE(app.Click(choice.freeSize.empty() ? "optSpltSize(0)" : "optSpltSize(3)"));
+  if (!choice.freeSize.empty()) {
+    // A click gives a control the focus from the program's own thread, as the
+    // mouse does; the field's got-focus handling shows the plain number, so
+    // the text goes in after it, and leaving the field takes the number.
+    const auto click = [&](const char* control) {
+      SendMessageW(app.Control(control), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+      SendMessageW(app.Control(control), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    };
+    click("txt_Sizes");
+    ASSERT_TRUE(app.SetText("txt_Sizes", choice.freeSize));
+    click("txtOutPath");
   }
   ASSERT_TRUE(app.SetText("txtInFile", choice.source));
   ASSERT_TRUE(app.SetText("txtOutPath", choice.outFolder));
