@@ -215,6 +215,18 @@ TEST(MainWindow, SizeOptionsSetTheSizeFieldAndWarnOnEveryCdChoice) {
         << what << " shows no dot";
     EXPECT_EQ(w.Text(w.frm.txt_Sizes), size) << what << ": the size field shows the wrong size";
   }
+
+  // Keys typed on the focused free-size option build the size digit by digit;
+  // its digits are no access keys of the other options ("1.&44MB", "1.&25MB", "&650MB").
+  SetFocus(w.H(w.frm.optSpltSize[3]));
+  PumpPending();
+  guitest::TypeText(w.H(w.frm.optSpltSize[3]), "\b\b\b\b\b\b\b1250364\b4");
+  EXPECT_EQ(w.Text(w.frm.txt_Sizes), "1,250,364")
+      << "digits typed on the free-size option did not build the size";
+  EXPECT_EQ(w.frm.split.lngSpltSize, 1250364) << "the split would use another part size than the one shown";
+  EXPECT_EQ(SendMessageW(w.H(w.frm.optSpltSize[3]), BM_GETCHECK, 0, 0), BST_CHECKED)
+      << "a digit typed on the option chose another option";
+  EXPECT_TRUE(w.TakeBoxes().empty()) << "typing on the option showed a message box";
 }
 
 TEST(MainWindow, FreeSizeFieldShowsPlainDigitsWhileFocusedAndRefusesLettersOnLeaving) {
@@ -267,6 +279,7 @@ TEST(MainWindow, RangeModeFromTheMenuSwitchesTheWindowHeightAndUnlocksTheRange) 
   w.frm.split.lngSpltSize = 1000;
   w.frm.Size_Change(0, 1);
   for (const auto& [rangeMode, height, image] : {std::tuple{true, 4995, "tall"}, {false, 4530, "short"}}) {
+    if (!rangeMode) w.frm.txtSpltPart[0].SetText("3");  // a typed range, which leaving range mode resets
     SendMessageW(w.Main(), WM_COMMAND, MAKEWPARAM(rangeItem->id, 0), 0);  // chosen as the user does
     PumpPending();
     const std::string how = rangeMode ? "range mode on" : "range mode off";
@@ -294,6 +307,8 @@ TEST(MainWindow, RangeModeFromTheMenuSwitchesTheWindowHeightAndUnlocksTheRange) 
     EXPECT_TRUE(guitest::SaveWindowImage(w.Main(), folder + "\\main_window_" + image + ".bmp"))
         << "the " << image << " window's image could not be saved";
   }
+  EXPECT_EQ(w.Shown(w.frm.txtSpltPart[0]) + "-" + w.Shown(w.frm.txtSpltPart[1]), "1-10")
+      << "leaving range mode must reset the range to the whole plan";
   EXPECT_TRUE(w.TakeBoxes().empty()) << "range mode showed a message box";
 }
 
