@@ -46,6 +46,25 @@ class MainWindow : public ::testing::Test {
   }
 };
 
+TEST_F(MainWindow, ResizingAlwaysEndsAtTheFixedSize) {
+  for (bool rangeMode : {false, true}) {
+    FrmMain w{system, dialogs};
+    if (rangeMode) w.mnuSettings[3].UserClick();
+    const int height = rangeMode ? 4995 : 4530;
+    for (ui::WindowState state : {ui::WindowState::kNormal, ui::WindowState::kMaximized}) {
+      w.form.PlatformPlaced(100, 100, state == ui::WindowState::kNormal ? 3000 : 12000, 9000, state);
+      EXPECT_EQ(w.form.State(), ui::WindowState::kNormal) << "the window stays maximized";
+      EXPECT_EQ(w.form.Width(), 4395) << "the window can be resized";
+      EXPECT_EQ(w.form.Height(), height) << "the window can be resized, or the range row is cut off";
+    }
+    w.form.PlatformPlaced(100, 100, 2400, 400, ui::WindowState::kMinimized);
+    EXPECT_EQ(w.form.State(), ui::WindowState::kMinimized) << "the window cannot be minimized";
+    w.form.PlatformPlaced(100, 100, 2400, 400, ui::WindowState::kNormal);
+    EXPECT_EQ(w.form.Height(), height)
+        << "restoring from the taskbar leaves the window at the minimized size";
+  }
+}
+
 TEST_F(MainWindow, RangeModeWithoutASourceStartsFromPartOne) {
   RangeModeOn();
   EXPECT_TRUE(frm.txtSpltPart[0].Enabled() && frm.txtSpltPart[1].Enabled()) << "the range cannot be typed";
