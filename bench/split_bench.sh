@@ -1,24 +1,34 @@
 #!/bin/sh
-# Split benchmark: a 1 GiB file of random bytes split by the real Quarnimo.exe
-# under Wine into 1.44 MB and 650 MB parts, beside this machine's cp of the
-# same file and coreutils split into the same sizes. Prints MB/s (MiB of
-# source a second) and peak memory. Not part of ctest: it takes minutes and
-# needs about 4 GiB of free disk.
+# Split benchmark. A 1 GiB file of random bytes is split into 1.44 MB and
+# 650 MB parts by the real Quarnimo.exe under Wine, by a plain
+# ReadFile/WriteFile loop under Wine that writes the same parts through one
+# buffer (plain_split.exe: the platform's limit), and by coreutils split;
+# cp copies it whole. Three interleaved rounds, medians. Every time runs from
+# the first part's creation to the last part's last write, read from the
+# files' birth and modification times, so program start-up and end messages
+# do not count. Then a 2,000,000,000-byte file is split into 1.44 MB parts and
+# the mean time per part of the first and of the last 100 parts is printed:
+# it must not grow with the parts already in the folder.
 #
-# Usage: bench/split_bench.sh [WIN64_BUILD_DIR [DISPLAY_NUMBER]]
+# Not part of ctest: it takes several minutes and needs about 6 GB of disk.
+# Usage: bench/split_bench.sh [WIN64_BUILD_DIR [DISPLAY_NUMBER [ROUNDS]]]
 #   WIN64_BUILD_DIR defaults to build/win64 (configured with the win64 preset);
-#   the script builds Quarnimo.exe and the driver there.
+#   the script builds Quarnimo.exe, the driver and the plain loop there.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(dirname "$here")
 build=$(cd "${1:-$source_dir/build/win64}" && pwd)
 display=${2:-95}
-size_bytes=$((1024 * 1024 * 1024))
+rounds=${3:-3}
+gib=$((1024 * 1024 * 1024))
+fd_part=1457664
+cd_part=681984000
 work="$build/bench-work"
 prefix="$build/bench-prefix"
 
-cmake --build "$build" -j2 --target Quarnimo split_bench_driver >/dev/null
+cmake --build "$build" -j2 --target Quarnimo split_bench_driver plain_split >/dev/null
 driver="$build/tests/wine/split_bench_driver.exe"
+plain="$build/tests/wine/plain_split.exe"
 
 cleanup() {
   "$source_dir/tests/wine/prefix.sh" down "$prefix" "$display" >/dev/null 2>&1 || true
@@ -29,64 +39,137 @@ trap cleanup EXIT INT TERM
 
 rm -rf "$work"
 mkdir -p "$work"
-echo "making a 1 GiB source of random bytes..."
-head -c "$size_bytes" /dev/urandom > "$work/source.bin"
+results="$work/results.txt"
+: > "$results"
 
-now() { date +%s.%N; }
-# rate SECONDS: MiB of the source a second
-rate() { awk -v s="$1" -v b="$size_bytes" 'BEGIN { printf "%8.1f", b / 1048576 / s }'; }
-report() { printf "%-34s %8.2f s %s MB/s  peak %7d kB\n" "$1" "$2" "$(rate "$2")" "$3"; }
-
-# Runs a host command under /usr/bin/time; sets secs and peak (kB).
-timed() {
-  start=$(now)
-  /usr/bin/time -f %M -o "$work/time.txt" "$@"
-  end=$(now)
-  secs=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
-  peak=$(cat "$work/time.txt")
+# printf, not echo: dash's echo would read the backslashes as escapes.
+winpath() { printf 'Z:%s\n' "$(echo "$1" | tr / '\\')"; }
+wine_run() {
+  QUARNIMO_WINEPREFIX="$prefix" QUARNIMO_BUILD_DIR="$build" DISPLAY=":$display" \
+    "$source_dir/tests/wine/wine-run.sh" "$@"
 }
 
-# Checks that the parts in $1 (named by the glob $2) join to the source.
+# The files of folder $1 in part order (by the number after the last dot).
+parts_in_order() { ls "$1" | grep -E '\.[0-9]{3,}$' | sort -t. -k2,2n | sed "s|^|$1/|"; }
+
+# Seconds from the first file's birth to the last modification of any file in $1.
+span() {
+  # shellcheck disable=SC2046
+  stat -c '%.9W %.9Y' $(parts_in_order "$1") |
+    awk 'NR == 1 || $1 < first { first = $1 } $2 > last { last = $2 } END { printf "%.3f", last - first }'
+}
+
+# Checks that the parts in $1 join to $2.
 check_join() {
-  # shellcheck disable=SC2086
-  if ! cat $1/$2 | cmp -s - "$work/source.bin"; then
-    echo "the parts in $1 do not join to the source" >&2
+  # shellcheck disable=SC2046
+  if ! cat $(parts_in_order "$1") | cmp -s - "$2"; then
+    echo "the parts in $1 do not join to $2" >&2
     exit 1
   fi
 }
 
-run_quarnimo() {  # NAME OPTION
+record() { echo "$1 $2" >> "$results"; }  # NAME SECONDS
+
+run_quarnimo() {  # NAME OPTION SOURCE: splits SOURCE with the size option into $work/NAME
   out="$work/$1"
-  mkdir -p "$out"
-  result=$(QUARNIMO_WINEPREFIX="$prefix" QUARNIMO_BUILD_DIR="$build" DISPLAY=":$display" \
-    "$source_dir/tests/wine/wine-run.sh" "$driver" \
-    "Z:$(echo "$work/source.bin" | tr / '\\')" "Z:$(echo "$out" | tr / '\\')" "$2" "Z:$(echo "$work" | tr / '\\')")
-  secs=$(echo "$result" | sed -n 's/.*seconds=\([0-9.]*\).*/\1/p')
-  peak=$(echo "$result" | sed -n 's/.*peak_kb=\([-0-9]*\).*/\1/p')
-  check_join "$out" '*.[0-9][0-9][0-9]*'
-  rm -rf "$out"
+  rm -rf "$out" && mkdir -p "$out"
+  line=$(wine_run "$driver" "$(winpath "$3")" "$(winpath "$out")" "$2" "$(winpath "$work")")
+  idle_kb=$(echo "$line" | sed -n 's/.*idle_kb=\([-0-9]*\).*/\1/p')
+  peak_kb=$(echo "$line" | sed -n 's/.*peak_kb=\([-0-9]*\).*/\1/p')
+  rm -f "$out"/*.bat
 }
 
+run_plain() {  # NAME PARTBYTES SOURCE
+  out="$work/$1"
+  rm -rf "$out" && mkdir -p "$out"
+  wine_run "$plain" "$(winpath "$3")" "$(winpath "$out")\\source." "$2"
+}
+
+run_split() {  # NAME PARTBYTES SOURCE
+  out="$work/$1"
+  rm -rf "$out" && mkdir -p "$out"
+  split -b "$2" -a 3 --numeric-suffixes=1 "$3" "$out/source."
+}
+
+echo "making a 1 GiB source of random bytes..."
+head -c "$gib" /dev/urandom > "$work/source.bin"
 cat "$work/source.bin" > /dev/null  # every run starts from a warm cache
 
-timed cp "$work/source.bin" "$work/copy.bin"
-report "cp" "$secs" "$peak"
-rm -f "$work/copy.bin"
+round=1
+while [ "$round" -le "$rounds" ]; do
+  echo "round $round of $rounds"
+  for size in fd cd; do
+    if [ "$size" = fd ]; then option=0 bytes=$fd_part; else option=2 bytes=$cd_part; fi
+    run_quarnimo q "$option" "$work/source.bin"
+    record "quarnimo_$size" "$(span "$work/q")"
+    record "idle_kb_$size" "$idle_kb"
+    record "peak_kb_$size" "$peak_kb"
+    check_join "$work/q" "$work/source.bin"
+    rm -rf "$work/q"
 
-mkdir -p "$work/s1"
-timed split -b 1457664 -a 3 -d "$work/source.bin" "$work/s1/x."
-check_join "$work/s1" 'x.*'
-report "split -b 1457664" "$secs" "$peak"
-rm -rf "$work/s1"
+    run_plain p "$bytes" "$work/source.bin"
+    record "plain_$size" "$(span "$work/p")"
+    check_join "$work/p" "$work/source.bin"
+    rm -rf "$work/p"
 
-run_quarnimo q1 0
-report "Quarnimo 1.44 MB parts (Wine)" "$secs" "$peak"
+    run_split s "$bytes" "$work/source.bin"
+    record "split_$size" "$(span "$work/s")"
+    rm -rf "$work/s"
+  done
+  rm -f "$work/copy.bin"
+  cp "$work/source.bin" "$work/copy.bin"
+  record cp "$(stat -c '%.9W %.9Y' "$work/copy.bin" | awk '{ printf "%.3f", $2 - $1 }')"
+  rm -f "$work/copy.bin"
+  round=$((round + 1))
+done
 
-mkdir -p "$work/s2"
-timed split -b 681984000 -a 3 -d "$work/source.bin" "$work/s2/x."
-check_join "$work/s2" 'x.*'
-report "split -b 681984000" "$secs" "$peak"
-rm -rf "$work/s2"
+median() { awk -v k="$1" '$1 == k { print $2 }' "$results" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 
-run_quarnimo q2 2
-report "Quarnimo 650 MB parts (Wine)" "$secs" "$peak"
+echo
+echo "1 GiB of random bytes, medians of $rounds interleaved rounds (seconds from the first part's creation to the last part's last write)"
+printf "%-12s %10s %10s %10s %10s %12s %12s\n" parts Quarnimo plain split "Q/plain" "Q/split" "cp (whole)"
+for size in fd cd; do
+  q=$(median "quarnimo_$size") p=$(median "plain_$size") s=$(median "split_$size")
+  label="1.44 MB"; [ "$size" = cd ] && label="650 MB"
+  printf "%-12s %10s %10s %10s %10s %12s %12s\n" "$label" "$q" "$p" "$s" "$(ratio "$q" "$p")" "$(ratio "$q" "$s")" "$(median cp)"
+done
+echo
+echo "Peak memory of Quarnimo's Wine process (VmHWM, medians)"
+for size in fd cd; do
+  label="1.44 MB"; [ "$size" = cd ] && label="650 MB"
+  idle=$(median "idle_kb_$size") peak=$(median "peak_kb_$size")
+  printf "%-12s idle window %8s MiB   during the split %8s MiB   difference %6s MiB\n" "$label" \
+    "$(mib "$idle")" "$(mib "$peak")" "$(mib $((peak - idle)))"
+done
+
+# Mean seconds a part of the parts FROM..TO (in part order) in folder $1 took:
+# from the previous part's last write (the first part: its birth) to its own.
+per_part() {
+  # shellcheck disable=SC2046
+  stat -c '%.9W %.9Y' $(parts_in_order "$1") | awk -v from="$2" -v to="$3" '
+    { done_at[NR] = $2; born[NR] = $1 }
+    END {
+      if (to > NR) to = NR
+      if (from < 1) from = NR + from
+      for (i = from; i <= to; i++) total += done_at[i] - (i == 1 ? born[1] : done_at[i - 1])
+      printf "%.2f", 1000 * total / (to - from + 1)
+    }'
+}
+
+echo
+echo "making a 2,000,000,000-byte source..."
+rm -f "$work/source.bin"
+head -c 2000000000 /dev/urandom > "$work/big.bin"
+cat "$work/big.bin" > /dev/null
+run_quarnimo q 0 "$work/big.bin"
+count=$(parts_in_order "$work/q" | wc -l)
+printf "Quarnimo, %d parts of 1.44 MB: first 100 parts %s ms a part, last 100 parts %s ms a part\n" "$count" \
+  "$(per_part "$work/q" 1 100)" "$(per_part "$work/q" $((count - 99)) "$count")"
+check_join "$work/q" "$work/big.bin"
+rm -rf "$work/q"
+run_plain p "$fd_part" "$work/big.bin"
+printf "plain loop, %d parts of 1.44 MB: first 100 parts %s ms a part, last 100 parts %s ms a part\n" "$count" \
+  "$(per_part "$work/p" 1 100)" "$(per_part "$work/p" $((count - 99)) "$count")"
+rm -rf "$work/p"
