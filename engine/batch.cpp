@@ -58,8 +58,8 @@ BatchOutcome WriteRejoinBatch(platform::System& sys, const BatchRequest& request
 
   showStatus("Writing Batch File");
   uint8_t skip = 0;
-  outcome.gateResult =
-      gate(request.stem, media::kBatchName, request.sourcePath, static_cast<int64_t>(ansi.size()), &skip);
+  outcome.gateResult = gate(request.stem, media::kBatchName, request.sourcePath,
+                            static_cast<int64_t>(ansi.size()), &skip, nullptr);
   if (skip != 0 || outcome.gateResult > 0) return outcome;
 
   platform::ErrorCode error = platform::err::kNone;

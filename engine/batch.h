@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -18,10 +19,10 @@ namespace qn::engine {
 // command interpreter would otherwise read it as the start of a variable.
 std::string RejoinBatchText(std::string_view bareStem, std::string_view targetName, int64_t count);
 
-// The gate as the batch writer asks it (see media::PrepareOutputFile).
+// The output gate (see media::PrepareOutputFile). `created` may be null.
 using OutputGate =
     std::function<int32_t(std::string_view stem, std::string_view name, std::string_view protectedPath,
-                          int64_t requiredBytes, uint8_t* skip)>;
+                          int64_t requiredBytes, uint8_t* skip, std::unique_ptr<platform::File>* created)>;
 
 struct BatchRequest {
   std::string_view stem;        // the output stem, "D:\BACKUP\ANNUAL~1."

@@ -115,9 +115,15 @@ class Job {
   }
   int32_t Fail(platform::ErrorCode error) { return StateForFailure(error, view_.recordError); }
   void Normalise(ui::TextBox& box);
-  // Copies `size` bytes from `offset` of the source into a new file at
-  // `path`. Gives 0, or the end state of the failure that stopped it.
-  int32_t WritePart(const std::string& path, int64_t offset, int64_t size);
+  // The run's one buffer, at most `partSize` bytes. Gives false when
+  // memory is short.
+  bool MakeBuffer(int64_t partSize);
+  // Copies `size` bytes from `offset` of the source into the new file at
+  // `path`, a buffer at a time: into `fresh` when the gate created it, else
+  // into a file made here. Gives 0, or the end state of the failure that
+  // stopped it.
+  int32_t WritePart(const std::string& path, int64_t offset, int64_t size,
+                    std::unique_ptr<platform::File> fresh);
 
   platform::System& sys_;
   platform::Dialogs& dialogs_;
@@ -125,7 +131,7 @@ class Job {
   std::unique_ptr<platform::File> source_;
   std::unique_ptr<platform::File> part_;
   std::unique_ptr<char[]> buffer_;
-  int64_t bufferSize_ = 0;
+  size_t bufferSize_ = 0;
 };
 
 void Job::Normalise(ui::TextBox& box) {
@@ -192,23 +198,17 @@ int32_t Job::Run() {
       if (partSize <= 0) break;
     }
 
-    // Parts of one size share one buffer: a fresh block of that size costs a
-    // page fault per page each time, more than the copy itself. A part of
-    // another size (the last) gets its own, the old one released first.
-    if (buffer_ == nullptr || bufferSize_ != partSize) {
-      buffer_.reset();
-      buffer_ = view_.allocatePart ? view_.allocatePart(static_cast<size_t>(partSize))
-                                   : HeapBuffer(static_cast<size_t>(partSize));
-      if (buffer_ == nullptr) return end_state::kOutOfMemory;
-      bufferSize_ = partSize;
-    }
+    // Made before the first part's gate, so a lack of memory ends the run
+    // before any prompt.
+    if (buffer_ == nullptr && !MakeBuffer(partSizeSetting)) return end_state::kOutOfMemory;
 
     uint8_t skip = 0;
-    const int32_t result = view_.prepareOutputFile(stem, number, sourcePath, partSize, &skip);
+    std::unique_ptr<platform::File> fresh;
+    const int32_t result = view_.prepareOutputFile(stem, number, sourcePath, partSize, &skip, &fresh);
     view_.showStatus(GroupedNumber(static_cast<double>(n)) + " File /");
     if (result > 0) return result;
     if (skip == 0) {
-      if (const int32_t failed = WritePart(stem + number, offset, partSize)) return failed;
+      if (const int32_t failed = WritePart(stem + number, offset, partSize, std::move(fresh))) return failed;
     }
     offset += partSize;  // also past a part left out, so the next keeps its place
   }
@@ -224,24 +224,40 @@ int32_t Job::Run() {
   return batch.gateResult;
 }
 
-int32_t Job::WritePart(const std::string& path, int64_t offset, int64_t size) {
+bool Job::MakeBuffer(int64_t partSize) {
+  const CopyBuffer& copy = view_.copyBuffer;
+  const size_t bytes = std::max<size_t>(1, std::min(copy.bytes, static_cast<size_t>(partSize)));
+  buffer_ = copy.allocate ? copy.allocate(bytes) : HeapBuffer(bytes);
+  bufferSize_ = buffer_ != nullptr ? bytes : 0;
+  return buffer_ != nullptr;
+}
+
+int32_t Job::WritePart(const std::string& path, int64_t offset, int64_t size,
+                       std::unique_ptr<platform::File> fresh) {
   platform::ErrorCode error = err::kNone;
-  part_ = sys_.Open(path, platform::Access::kWrite, platform::Share::kNone,
-                    platform::Disposition::kCreateAlways, &error);
+  part_ = std::move(fresh);
+  if (part_ == nullptr) {
+    // New only: a file that appeared since the gate looked is not overwritten.
+    part_ = sys_.Open(path, platform::Access::kWrite, platform::Share::kNone,
+                      platform::Disposition::kCreateNew, &error);
+  }
   if (part_ == nullptr) return Fail(error != err::kNone ? error : err::kAccessDenied);
 
-  const auto bytes = static_cast<size_t>(size);
-  size_t got = 0;
-  error = source_->ReadAt(offset, buffer_.get(), bytes, &got);
-  if (error != err::kNone) return Fail(error);
-  if (got < bytes) {
-    // The source became shorter during the run: keep only bytes it really
-    // had, and fail, so no part and no batch file pretends to be whole.
-    if (got > 0) error = part_->Write(buffer_.get(), got);
-    return Fail(error != err::kNone ? error : err::kHandleEof);
+  for (int64_t done = 0; done < size;) {
+    const size_t ask = std::min(bufferSize_, static_cast<size_t>(size - done));
+    size_t got = 0;
+    error = source_->ReadAt(offset + done, buffer_.get(), ask, &got);
+    if (error != err::kNone) return Fail(error);
+    if (got > 0) {
+      error = part_->Write(buffer_.get(), got);
+      if (error != err::kNone) return Fail(error);
+    }
+    // The source became shorter during the run: the part keeps only bytes
+    // the source really had, and the run fails, so no part and no batch file
+    // pretends to be whole.
+    if (got < ask) return Fail(err::kHandleEof);
+    done += static_cast<int64_t>(got);
   }
-  error = part_->Write(buffer_.get(), bytes);
-  if (error != err::kNone) return Fail(error);
   // A failed close may have lost the last bytes: the part is not finished.
   error = part_->Close();
   part_.reset();

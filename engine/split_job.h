@@ -26,8 +26,17 @@ inline constexpr int32_t kDeviceError = 5;    // critical
 inline constexpr int32_t kAlreadyTold = 999;  // a check or the gate has shown its own message
 }  // namespace end_state
 
-// A buffer for one whole part of `bytes`, or nullptr when memory is short.
-using PartAllocator = std::function<std::unique_ptr<char[]>(size_t bytes)>;
+// Every part moves through one buffer, allocated once per run: this size,
+// or the part size when that is smaller. Memory stays flat whatever the part
+// size; larger buffers bought nothing measurable under Wine or Windows.
+inline constexpr size_t kCopyBufferBytes = size_t{1} << 20;
+
+// Where the run's buffer comes from. allocate gives `bytes`, or nullptr when
+// memory is short (empty: the heap); bytes is the most one read moves.
+struct CopyBuffer {
+  std::function<std::unique_ptr<char[]>(size_t bytes)> allocate;
+  size_t bytes = kCopyBufferBytes;
+};
 
 // The main window as the split job sees it: what it reads and writes, and the
 // window's operations it calls.
@@ -42,7 +51,7 @@ struct SplitJobView {
   std::function<void(int16_t flag)> setControlsEnabled;
   OutputGate prepareOutputFile;
   std::function<void(platform::ErrorCode)> recordError;  // empty: nothing to record
-  PartAllocator allocatePart;                            // empty: the heap
+  const CopyBuffer& copyBuffer;
 };
 
 // Runs one split as the split button asks for it: locks the window, checks

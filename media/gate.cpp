@@ -9,6 +9,9 @@ namespace {
 namespace mb = platform::mb;
 namespace answer = platform::answer;
 
+constexpr uint32_t kNoCriticalErrorDialog = 1;
+constexpr uint32_t kDefaultErrorMode = 0;
+
 constexpr std::string_view kNextDisk = "次のディスクを入れて下さい";
 constexpr std::string_view kInsertDisk = "ディスクを装着して下さい";
 constexpr std::string_view kCannotWrite = "ディスクに書き込みが出来ません";
@@ -85,6 +88,58 @@ double RoomOnDisk(platform::System& sys, std::string_view drive, std::string_vie
   return room;
 }
 
+// Whether `path` exists, by one attribute query: the same answer as its
+// short form, which looks up every component of the path again. The gate
+// asks it for every part.
+bool ExistsNow(platform::System& sys, std::string_view path) {
+  return GetPathAttributes(sys, path, 1) != platform::attr::kInvalid;
+}
+
+// True when no file is at `path`. With `fresh`, the test is creating it
+// (new, for writing, shared with nobody): on success *fresh holds the file.
+// Any other failure than an existing file leaves the answer to the attribute
+// query, and the creation, with its own failure, to the caller.
+bool Missing(platform::System& sys, const std::string& path, std::unique_ptr<platform::File>* fresh) {
+  if (fresh != nullptr) {
+    platform::ErrorCode error = platform::err::kNone;
+    sys.SwapErrorMode(kNoCriticalErrorDialog);
+    *fresh = sys.Open(path, platform::Access::kWrite, platform::Share::kNone,
+                      platform::Disposition::kCreateNew, &error);
+    sys.SwapErrorMode(kDefaultErrorMode);
+    if (*fresh != nullptr) return true;
+    if (error == platform::err::kFileExists || error == platform::err::kAlreadyExists) return false;
+  }
+  return !ExistsNow(sys, path);
+}
+
+// Takes back a file the gate created and is not handing over.
+void Discard(platform::System& sys, const std::string& path, std::unique_ptr<platform::File>* fresh) {
+  if (*fresh == nullptr) return;
+  (void)(*fresh)->Close();
+  fresh->reset();
+  (void)sys.RemoveFile(path);
+}
+
+// The drive's type, asked once per run.
+int32_t DriveType(platform::System& sys, DriveFacts* run, const std::string& drive) {
+  if (run == nullptr) return GetPathDriveType(sys, drive);
+  if (run->drive != drive) *run = DriveFacts{drive, std::nullopt, std::nullopt};
+  if (!run->type) run->type = GetPathDriveType(sys, drive);
+  return *run->type;
+}
+
+// The total size of a drive that is not removable, asked once per run: no
+// other disk can come into it. A failed query is asked again next time.
+double FixedCapacity(platform::System& sys, DriveFacts* run, const std::string& drive) {
+  if (run == nullptr || run->drive != drive) return GetDriveCapacity(sys, drive);
+  if (!run->capacity) {
+    const double capacity = GetDriveCapacity(sys, drive);
+    if (capacity <= 0) return capacity;
+    run->capacity = capacity;
+  }
+  return *run->capacity;
+}
+
 }  // namespace
 
 bool NamesSameFile(platform::System& sys, std::string_view path, std::string_view other) {
@@ -97,15 +152,16 @@ bool NamesSameFile(platform::System& sys, std::string_view path, std::string_vie
 
 int32_t PrepareOutputFile(platform::System& sys, platform::Dialogs& dialogs, const GateInputs& inputs,
                           std::string_view stem, std::string_view name, std::string_view protectedPath,
-                          int64_t requiredBytes, uint8_t* skip) {
+                          int64_t requiredBytes, uint8_t* skip, std::unique_ptr<platform::File>* created) {
   const std::string drive = DrivePart(stem);
   const std::string path = std::string(stem) + std::string(name);
   const auto required = static_cast<double>(requiredBytes);
   *skip = 0;
+  if (created != nullptr) created->reset();
 
   for (;;) {
     // Drive: a removable disk must be there, writable and roomy enough.
-    if (GetPathDriveType(sys, drive) == platform::drive::kRemovable) {
+    if (DriveType(sys, inputs.run, drive) == platform::drive::kRemovable) {
       std::string_view body;
       int style = 0;
       // The room left on the disk in the drive, not the disk's size: a
@@ -127,13 +183,14 @@ int32_t PrepareOutputFile(platform::System& sys, platform::Dialogs& dialogs, con
         if (dialogs.MsgBox(kAbortQuestion, kStyleAbort, "") == answer::kNo) continue;
         return gate::kAborted;
       }
-    } else if (required > GetDriveCapacity(sys, drive)) {
+    } else if (required > FixedCapacity(sys, inputs.run, drive)) {
       if (dialogs.MsgBox(kNoRoom, kStyleNoRoom, "") == answer::kYes) continue;
       return gate::kAborted;
     }
 
     bool refused = false;
-    if (*skip == 0 && Exists(sys, path)) {
+    std::unique_ptr<platform::File> fresh;
+    if (*skip == 0 && !Missing(sys, path, created != nullptr ? &fresh : nullptr)) {
       // An output file exists already.
       if (inputs.byteHmny == policy::kAsk) {
         const int answer = dialogs.MsgBox(path + std::string(kOverwriteQuestion), kStyleOverwrite, "");
@@ -167,10 +224,12 @@ int32_t PrepareOutputFile(platform::System& sys, platform::Dialogs& dialogs, con
 
     if (!refused) {
       // The folder named in the window must still be there.
-      if (name != kBatchName && !Exists(sys, inputs.outputFolder)) {
+      if (name != kBatchName && !ExistsNow(sys, inputs.outputFolder)) {
+        Discard(sys, path, &fresh);
         if (dialogs.MsgBox(kNoOutputFolder, kStyleNoFolder, "") == answer::kRetry) continue;
         return gate::kFailed;
       }
+      if (created != nullptr) *created = std::move(fresh);
       return gate::kGo;
     }
 

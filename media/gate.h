@@ -6,6 +6,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/dialogs.h"
@@ -36,12 +39,22 @@ inline constexpr uint8_t kSkip = 1;
 inline constexpr uint8_t kAsk = 2;
 }  // namespace policy
 
+// What the gate learns of the output drive that cannot change while one
+// split runs: its type, and the total size of a drive that is not
+// removable. A run keeps one for all its calls, so neither is asked per part.
+struct DriveFacts {
+  std::string drive;  // what the facts are about
+  std::optional<int32_t> type;
+  std::optional<double> capacity;
+};
+
 // What the gate reads of the window on each call.
 struct GateInputs {
   uint8_t byteHmny = policy::kOverwrite;
   std::string_view outputFolder;  // the text of the output-folder field
   // Records the number of a failure that has no message of its own; empty: nothing to record.
   std::function<void(platform::ErrorCode)> recordError;
+  DriveFacts* run = nullptr;  // the run's drive facts; null: ask on every call
 };
 
 // Decides whether the file stem + name may be created. Sets *skip to 0, or
@@ -50,10 +63,15 @@ struct GateInputs {
 // a modal box with an empty title, and every answer that asks to try again
 // starts the checks over, so a changed disk or re-created folder is seen.
 // Never deletes the file `protectedPath` names, however its spelling differs.
+// With `created`, a file that is not there yet is created by the gate as its
+// existence test (new, for writing, shared with nobody) and handed over
+// through *created, so the name is looked up once, not twice; *created stays
+// empty when the caller is to create the file itself.
 [[nodiscard]] int32_t PrepareOutputFile(platform::System& sys, platform::Dialogs& dialogs,
                                         const GateInputs& inputs, std::string_view stem,
                                         std::string_view name, std::string_view protectedPath,
-                                        int64_t requiredBytes, uint8_t* skip);
+                                        int64_t requiredBytes, uint8_t* skip,
+                                        std::unique_ptr<platform::File>* created = nullptr);
 
 // True when two path texts name one file: by the file system's own identity,
 // or, when that cannot be had, by their short forms compared without regard

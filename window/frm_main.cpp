@@ -251,6 +251,8 @@ void FrmMain::ExecuteSplit() {
   // The lock keeps a second split out; this also holds should input slip through.
   if (splitting_) return;
   splitting_ = true;
+  media::DriveFacts drive;
+  runDrive_ = &drive;
   try {
     const engine::SplitJobView view{
         Plan(),
@@ -262,22 +264,26 @@ void FrmMain::ExecuteSplit() {
         [this](std::string_view text) { ShowStatus(text); },
         [this](int16_t flag) { SetControlsEnabled(flag); },
         [this](std::string_view stem, std::string_view name, std::string_view protectedPath,
-               int64_t requiredBytes,
-               uint8_t* skip) { return PrepareOutputFile(stem, name, protectedPath, requiredBytes, skip); },
+               int64_t requiredBytes, uint8_t* skip, std::unique_ptr<platform::File>* created) {
+          return PrepareOutputFile(stem, name, protectedPath, requiredBytes, skip, created);
+        },
         recordError,
-        allocatePart,
+        copyBuffer,
     };
     (void)engine::ExecuteSplit(system_, dialogs_, view);
   } catch (...) {
     // Nothing may escape into the window.
   }
+  runDrive_ = nullptr;
   splitting_ = false;
 }
 
 int32_t FrmMain::PrepareOutputFile(std::string_view stem, std::string_view name,
-                                   std::string_view protectedPath, int64_t requiredBytes, uint8_t* skip) {
-  const media::GateInputs inputs{split.byteHmny, txtOutPath.Text(), recordError};
-  return media::PrepareOutputFile(system_, dialogs_, inputs, stem, name, protectedPath, requiredBytes, skip);
+                                   std::string_view protectedPath, int64_t requiredBytes, uint8_t* skip,
+                                   std::unique_ptr<platform::File>* created) {
+  const media::GateInputs inputs{split.byteHmny, txtOutPath.Text(), recordError, runDrive_};
+  return media::PrepareOutputFile(system_, dialogs_, inputs, stem, name, protectedPath, requiredBytes, skip,
+                                  created);
 }
 
 void FrmMain::ShowStatus(std::string_view text) { engine::ShowStatus(lblComplt, text); }

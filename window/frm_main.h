@@ -21,6 +21,7 @@
 #include "engine/plan.h"
 #include "engine/split_job.h"
 #include "engine/split_settings.h"
+#include "media/gate.h"
 #include "platform/dialogs.h"
 #include "platform/system.h"
 #include "platform/ui/controls.h"
@@ -100,13 +101,13 @@ class FrmMain {
   // policy and output folder (see media::PrepareOutputFile).
   [[nodiscard]] int32_t PrepareOutputFile(std::string_view stem, std::string_view name,
                                           std::string_view protectedPath, int64_t requiredBytes,
-                                          uint8_t* skip);
+                                          uint8_t* skip, std::unique_ptr<platform::File>* created = nullptr);
   // Puts `text` on the status line and repaints it at once.
   void ShowStatus(std::string_view text);
   // Locks (0) or unlocks (-1) the window against input during a split.
   void SetControlsEnabled(int16_t flag);
-  // Where a part's buffer comes from; empty: the heap. Tests make it fail.
-  engine::PartAllocator allocatePart;
+  // The buffer the split moves the parts through. Tests make it fail or small.
+  engine::CopyBuffer copyBuffer;
   // True while a split runs: from the start of ExecuteSplit, and while the
   // window is locked against input.
   [[nodiscard]] bool Busy() const { return splitting_ || locked_; }
@@ -154,7 +155,8 @@ class FrmMain {
   std::vector<ui::OptionButton*> hmnyGroup_;
   std::vector<ui::OptionButton*> sizeGroup_;
   bool splitting_ = false;
-  bool locked_ = false;  // SetControlsEnabled(0) until SetControlsEnabled(-1)
+  bool locked_ = false;                    // SetControlsEnabled(0) until SetControlsEnabled(-1)
+  media::DriveFacts* runDrive_ = nullptr;  // the running split's, not owned
 };
 
 }  // namespace qn::window

@@ -76,7 +76,9 @@ class Win32File : public File {
   explicit Win32File(UniqueHandle handle) : handle_(std::move(handle)) {}
 
   // Reads in chunks from `offset` until `size` bytes came or the file ended.
-  // A read error stops it with what was read so far in *got.
+  // A read error stops it with what was read so far in *got. The handle's
+  // own position is used, moved only when `offset` is elsewhere: reads at a
+  // given offset through an OVERLAPPED are not there on the Windows 95 line.
   [[nodiscard]] ErrorCode ReadAt(int64_t offset, void* data, size_t size, size_t* got) override {
     size_t done = 0;
     ErrorCode result = err::kNone;
@@ -84,21 +86,21 @@ class Win32File : public File {
       result = err::kInvalidHandle;
     } else if (offset < 0) {
       result = ERROR_NEGATIVE_SEEK;
+    } else if (offset != position_) {
+      result = Seek(offset);
     }
     while (result == err::kNone && done < size) {
       const DWORD ask = static_cast<DWORD>(std::min(size - done, kTransferChunk));
-      const uint64_t at = static_cast<uint64_t>(offset) + done;
-      OVERLAPPED where{};
-      where.Offset = static_cast<DWORD>(at & 0xFFFFFFFFu);
-      where.OffsetHigh = static_cast<DWORD>(at >> 32);
       DWORD read = 0;
-      if (!ReadFile(handle_.get(), static_cast<char*>(data) + done, ask, &read, &where)) {
+      if (!ReadFile(handle_.get(), static_cast<char*>(data) + done, ask, &read, nullptr)) {
         const DWORD code = GetLastError();
+        position_ = -1;  // unknown after a failure
         if (code != ERROR_HANDLE_EOF) result = code != 0 ? code : err::kReadFault;
         break;
       }
       if (read == 0) break;  // end of file
       done += read;
+      position_ += read;
     }
     if (got != nullptr) *got = done;
     return result;
@@ -113,10 +115,12 @@ class Win32File : public File {
       const DWORD ask = static_cast<DWORD>(std::min(size - done, kTransferChunk));
       DWORD written = 0;
       if (!WriteFile(handle_.get(), static_cast<const char*>(data) + done, ask, &written, nullptr)) {
+        position_ = -1;
         return LastError();
       }
       if (written == 0) return err::kDiskFull;
       done += written;
+      position_ += written;
     }
     return err::kNone;
   }
@@ -128,7 +132,21 @@ class Win32File : public File {
   }
 
  private:
+  ErrorCode Seek(int64_t offset) {
+    LONG high = static_cast<LONG>(offset >> 32);
+    SetLastError(NO_ERROR);
+    const DWORD low =
+        SetFilePointer(handle_.get(), static_cast<LONG>(offset & 0xFFFFFFFF), &high, FILE_BEGIN);
+    if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) {
+      position_ = -1;
+      return LastError();
+    }
+    position_ = offset;
+    return err::kNone;
+  }
+
   UniqueHandle handle_;
+  int64_t position_ = 0;  // where the handle stands; -1 when unknown
 };
 
 DWORD ShareFlags(Share share) {

@@ -75,7 +75,7 @@ class WriteBatch : public ::testing::Test {
   }
   BatchOutcome Write(const BatchRequest& request) {
     const OutputGate gate = [this](std::string_view, std::string_view name, std::string_view protectedPath,
-                                   int64_t required, uint8_t* skip) {
+                                   int64_t required, uint8_t* skip, std::unique_ptr<platform::File>*) {
       askedName = std::string(name);
       askedProtected = std::string(protectedPath);
       asked = required;

@@ -44,31 +44,43 @@ void SetRaw(ui::TextBox& box, const char* text) {
 // ---- the bytes ---------------------------------------------------------------
 
 TEST_F(SplitJobTest, PartsHoldTheSourceInOrderAndNothingElse) {
+  constexpr size_t kWhole = kCopyBufferBytes;
   struct Case {
     const char* what;
     const char* source;
     size_t length;
     int64_t partSize;
+    size_t buffer;  // the most one read moves
     bool sameFolder;
     const char* stem;  // of the parts' paths
     int64_t count;
   } cases[] = {
-      {"an exact multiple: no empty extra part", "C:\\DATA\\REPORT.TXT", 12, 4, false, "D:\\OUT\\REPORT.", 3},
-      {"a part larger than the source", "C:\\DATA\\SMALL.BIN", 5, 100, false, "D:\\OUT\\SMALL.", 1},
-      {"a long name gives the short one", "C:\\DATA\\Annual Report.xls", 7, 5, false, "D:\\OUT\\ANNUAL~1.",
-       2},
-      {"same folder, a dot in the folder's name", "C:\\V1.2\\DATA", 4, 3, true, "C:\\V1.2\\DATA.", 2},
+      {"an exact multiple: no empty extra part", "C:\\DATA\\REPORT.TXT", 12, 4, kWhole, false,
+       "D:\\OUT\\REPORT.", 3},
+      {"a part larger than the source", "C:\\DATA\\SMALL.BIN", 5, 100, kWhole, false, "D:\\OUT\\SMALL.", 1},
+      {"a long name gives the short one", "C:\\DATA\\Annual Report.xls", 7, 5, kWhole, false,
+       "D:\\OUT\\ANNUAL~1.", 2},
+      {"same folder, a dot in the folder's name", "C:\\V1.2\\DATA", 4, 3, kWhole, true, "C:\\V1.2\\DATA.", 2},
+      {"a part of several buffers and a rest", "C:\\DATA\\BIG.BIN", 25, 10, 4, false, "D:\\OUT\\BIG.", 3},
+      {"a part of exactly one buffer", "C:\\DATA\\EVEN.BIN", 11, 4, 4, false, "D:\\OUT\\EVEN.", 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Source(c.source, c.length, static_cast<double>(c.partSize));
     frm.chkSamDir.SetValue(c.sameFolder ? 1 : 0);
+    frm.copyBuffer.bytes = c.buffer;
+    size_t largestRead = 0;
+    sim.beforeRead = [&](std::string_view, int64_t, size_t size) {
+      largestRead = std::max(largestRead, size);
+    };
     Split(kDone, kInformation);
+    sim.beforeRead = nullptr;
     for (int64_t n = 1; n <= c.count; ++n) {
       const std::string part = c.stem + PartNumberText(n);
       EXPECT_EQ(Slice(n, c.partSize), sim.ReadFile(part)) << part << " does not hold its piece of the source";
     }
     EXPECT_FALSE(sim.Exists(c.stem + PartNumberText(c.count + 1))) << "an extra part was written";
+    EXPECT_LE(largestRead, c.buffer) << "a read overran the run's buffer";
     EXPECT_EQ(SourceSizeText(static_cast<double>(c.length)), frm.lblSize.Caption())
         << "the size shown is stale";
   }
@@ -143,56 +155,74 @@ TEST_F(SplitJobTest, TheLargestSourceIsSplitAndOneByteMoreIsRefused) {
 
 // ---- failures ------------------------------------------------------------------
 
-TEST_F(SplitJobTest, FailuresEndByTheirKind) {
+TEST_F(SplitJobTest, FailuresInTheMiddleOfAPartEndByTheirKind) {
   struct Case {
     const char* what;
+    bool shrinks;  // instead of a failing call, the source becomes shorter
     Op op;
     platform::ErrorCode error;
     const char* message;
     bool recordedNumber;
   } cases[] = {
-      {"a bad sector on reading", Op::kRead, err::kCrc, kDeviceError, false},
-      {"a write fault", Op::kWrite, err::kWriteFault, kDeviceError, false},
-      {"a disk pulled while writing", Op::kWrite, err::kNotReady, kDeviceError, false},
-      {"memory refused by the system", Op::kRead, err::kNotEnoughMemory, kNoMemory, false},
-      {"a full disk", Op::kWrite, err::kDiskFull, kFailed, true},
-      {"a failed close", Op::kClose, err::kAccessDenied, kFailed, true},
-      {"a part that cannot be created", Op::kOpen, err::kAccessDenied, kFailed, true},
+      {"a bad sector on reading", false, Op::kRead, err::kCrc, kDeviceError, false},
+      {"a write fault", false, Op::kWrite, err::kWriteFault, kDeviceError, false},
+      {"a disk pulled while writing", false, Op::kWrite, err::kNotReady, kDeviceError, false},
+      {"memory refused by the system", false, Op::kRead, err::kNotEnoughMemory, kNoMemory, false},
+      {"a full disk", false, Op::kWrite, err::kDiskFull, kFailed, true},
+      {"a failed close", false, Op::kClose, err::kAccessDenied, kFailed, true},
+      {"a part that cannot be created", false, Op::kOpen, err::kAccessDenied, kFailed, true},
+      {"a source that became shorter", true, Op::kRead, err::kHandleEof, kFailed, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     recorded.clear();
     Source("C:\\DATA\\REPORT.TXT", 12, 4);
     frm.chkMkBat.SetValue(1);
+    frm.copyBuffer.bytes = 2;  // two reads and two writes a part
     int reads = 0;
-    // The second part fails, so the first shows that earlier work survives.
+    int writes = 0;
+    // The second half of the second part fails, so the first part shows
+    // that earlier work survives.
     sim.fault = [&](Op op, std::string_view path) {
-      if (op != c.op) return err::kNone;
-      const bool second = op == Op::kRead ? ++reads == 2 : path.find("REPORT.002") != std::string_view::npos;
-      return second ? c.error : err::kNone;
+      if (c.shrinks || op != c.op) return err::kNone;
+      if (op == Op::kRead) return ++reads == 4 ? c.error : err::kNone;
+      if (path.find("REPORT.002") == std::string_view::npos) return err::kNone;
+      return op != Op::kWrite || ++writes == 2 ? c.error : err::kNone;
     };
+    if (c.shrinks) {
+      sim.beforeRead = [&](std::string_view, int64_t offset, size_t) {
+        if (offset != 6) return;
+        std::filesystem::resize_file(sim.HostPath(sourcePath), 7);
+        sourceBytes.resize(7);
+      };
+    }
     Split(c.message, kCritical);
     sim.fault = nullptr;
+    sim.beforeRead = nullptr;
     EXPECT_EQ(Slice(1, 4), sim.ReadFile("D:\\OUT\\REPORT.001")) << "the part before the failure was damaged";
+    if (sim.Exists("D:\\OUT\\REPORT.002")) {
+      const std::string cut = sim.ReadFile("D:\\OUT\\REPORT.002");
+      EXPECT_EQ(sourceBytes.substr(4, cut.size()), cut) << "the cut part holds bytes the source never had";
+    }
     EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.003")) << "the split went on after a failure";
     EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.bat")) << "a batch file was written after a failure";
     EXPECT_EQ(c.recordedNumber ? Errors{c.error} : Errors{}, recorded) << "LastErrorNumber is wrong";
   }
 }
 
-TEST_F(SplitJobTest, APartBufferThatCannotBeHadEndsForLackOfMemory) {
+TEST_F(SplitJobTest, TheOneBufferThatCannotBeHadEndsForLackOfMemoryBeforeAnyPrompt) {
   Source("C:\\DATA\\REPORT.TXT", 10, 4);
-  std::vector<size_t> asked;
-  frm.allocatePart = [&](size_t bytes) -> std::unique_ptr<char[]> {
-    asked.push_back(bytes);
-    if (asked.size() == 2) return nullptr;
-    return std::make_unique<char[]>(bytes);
+  sim.WriteFile("D:\\OUT\\REPORT.001", "old");
+  Policy(2);  // an existing part would be asked about
+  int asked = 0;
+  frm.copyBuffer.allocate = [&](size_t) -> std::unique_ptr<char[]> {
+    ++asked;
+    return nullptr;
   };
   Split(kNoMemory, kCritical);
-  EXPECT_EQ((std::vector<size_t>{4, 2}), asked) << "a buffer is not its part's own size";
-  EXPECT_EQ(Slice(1, 4), sim.ReadFile("D:\\OUT\\REPORT.001")) << "a part before the failure was damaged";
-  EXPECT_EQ(Slice(2, 4), sim.ReadFile("D:\\OUT\\REPORT.002")) << "a part before the failure was damaged";
-  EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.003")) << "a part was written without its buffer";
+  EXPECT_EQ(1, asked) << "the run asked for memory again after it was refused";
+  EXPECT_EQ("old", sim.ReadFile("D:\\OUT\\REPORT.001")) << "a part was touched without a buffer";
+  EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.002")) << "a part was written without a buffer";
   EXPECT_TRUE(recorded.empty()) << "a lack of memory was recorded as another failure";
 }
 

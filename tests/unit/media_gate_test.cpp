@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,9 +43,10 @@ class GateTest : public ::testing::Test {
     sim.MakeFolders("D:\\OUT");
   }
 
-  int32_t Ask(const std::string& stem, const std::string& name, int64_t required = 10) {
+  int32_t Ask(const std::string& stem, const std::string& name, int64_t required = 10,
+              std::unique_ptr<platform::File>* created = nullptr) {
     const GateInputs inputs{policy, outputFolder, [this](platform::ErrorCode e) { recorded.push_back(e); }};
-    return PrepareOutputFile(sim, dialogs, inputs, stem, name, kSource, required, &skip);
+    return PrepareOutputFile(sim, dialogs, inputs, stem, name, kSource, required, &skip, created);
   }
 };
 
@@ -155,10 +157,20 @@ TEST_F(GateTest, AVanishedOutputFolderCanBeRecreated) {
   dialogs.Expect("出力先が見つかりません", 21, "", answer::kCancel);
   EXPECT_EQ(gate::kFailed, Ask("D:\\GONE\\REPORT.", "001")) << "Cancel does not end the split";
 
+  // Parts beside the source while the field names a vanished folder: the
+  // part the gate made as it looked is not left behind.
+  std::unique_ptr<platform::File> created;
+  dialogs.Expect("出力先が見つかりません", 21, "", answer::kCancel);
+  EXPECT_EQ(gate::kFailed, Ask("D:\\OUT\\REPORT.", "001", 10, &created)) << "Cancel does not end the split";
+  EXPECT_EQ(nullptr, created) << "a file is handed over for a split that ends";
+  EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.001")) << "Cancel leaves an empty part behind";
+
   dialogs.onBox = [&](const BoxRecord&) { sim.MakeFolders("D:\\GONE"); };
   dialogs.Expect("出力先が見つかりません", 21, "", answer::kRetry);
-  EXPECT_EQ(gate::kGo, Ask("D:\\GONE\\REPORT.", "001"))
+  EXPECT_EQ(gate::kGo, Ask("D:\\GONE\\REPORT.", "001", 10, &created))
       << "Retry after re-creating the folder does not go on";
+  EXPECT_NE(nullptr, created) << "the new part is not handed to the split";
+  created.reset();
 
   // The batch file follows the parts and is not held up by the field.
   outputFolder = "D:\\NOWHERE";
