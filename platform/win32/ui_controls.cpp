@@ -289,8 +289,10 @@ void ControlPeer::Sync(ui::Prop what) {
       ApplyFont();
       break;
     case ui::Prop::kRepaint:
-      // The caller keeps the thread busy: paint now, not when the loop comes round.
-      RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+      // The caller keeps the thread busy: paint now, not when the loop comes
+      // round. A new caption has invalidated the control already; painting
+      // only what is invalid keeps a status line per part cheap.
+      UpdateWindow(hwnd);
       break;
     default:
       break;  // the pointer is read when the cursor is set; focus goes through the form
