@@ -4,6 +4,8 @@
 //
 // Usage: plain_split.exe SOURCE STEM PARTBYTES [BUFFERKIB]
 //   writes STEM001, STEM002, ... (the number text as Quarnimo forms it).
+//   BUFFERKIB defaults to 256, the fastest size measured here; 8 MiB is
+//   1.5 to 2 times slower under Wine.
 #include <windows.h>
 // after windows.h
 #include <shellapi.h>
@@ -36,7 +38,7 @@ int main() {
   }
   const std::wstring stem = argv[2];
   const long long partBytes = _wtoi64(argv[3]);
-  const DWORD bufferBytes = static_cast<DWORD>(argc > 4 ? _wtoi(argv[4]) : 8192) << 10;
+  const DWORD bufferBytes = static_cast<DWORD>(argc > 4 ? _wtoi(argv[4]) : 256) << 10;
   if (partBytes <= 0 || bufferBytes == 0) return 2;
 
   HANDLE source = CreateFileW(argv[1], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
