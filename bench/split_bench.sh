@@ -70,9 +70,15 @@ check_join() {
 
 record() { echo "$1 $2" >> "$results"; }  # NAME SECONDS
 
+# Every run starts with nothing dirty in the page cache: the source just
+# written, or an earlier run's parts, would otherwise be written back during
+# the run and throttle it.
+settle() { sync; }
+
 run_quarnimo() {  # NAME OPTION SOURCE: splits SOURCE with the size option into $work/NAME
   out="$work/$1"
   rm -rf "$out" && mkdir -p "$out"
+  settle
   line=$(wine_run "$driver" "$(winpath "$3")" "$(winpath "$out")" "$2" "$(winpath "$work")")
   idle_kb=$(echo "$line" | sed -n 's/.*idle_kb=\([-0-9]*\).*/\1/p')
   peak_kb=$(echo "$line" | sed -n 's/.*peak_kb=\([-0-9]*\).*/\1/p')
@@ -82,12 +88,14 @@ run_quarnimo() {  # NAME OPTION SOURCE: splits SOURCE with the size option into 
 run_plain() {  # NAME PARTBYTES SOURCE
   out="$work/$1"
   rm -rf "$out" && mkdir -p "$out"
+  settle
   wine_run "$plain" "$(winpath "$3")" "$(winpath "$out")\\source." "$2"
 }
 
 run_split() {  # NAME PARTBYTES SOURCE
   out="$work/$1"
   rm -rf "$out" && mkdir -p "$out"
+  settle
   split -b "$2" -a 3 --numeric-suffixes=1 "$3" "$out/source."
 }
 
@@ -117,6 +125,7 @@ while [ "$round" -le "$rounds" ]; do
     rm -rf "$work/s"
   done
   rm -f "$work/copy.bin"
+  settle
   cp "$work/source.bin" "$work/copy.bin"
   record cp "$(stat -c '%.9W %.9Y' "$work/copy.bin" | awk '{ printf "%.3f", $2 - $1 }')"
   rm -f "$work/copy.bin"
@@ -152,7 +161,6 @@ per_part() {
     { done_at[NR] = $2; born[NR] = $1 }
     END {
       if (to > NR) to = NR
-      if (from < 1) from = NR + from
       for (i = from; i <= to; i++) total += done_at[i] - (i == 1 ? born[1] : done_at[i - 1])
       printf "%.2f", 1000 * total / (to - from + 1)
     }'
