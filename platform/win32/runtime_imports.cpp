@@ -5,11 +5,16 @@
 // runtime passes (no semaphore name; ASCII module names), so the program's
 // import table names none of them and the program loads on Windows 95.
 //
-// Only the i686 build needs this; this object is linked into the program
+// The i686 release needs this; the x86_64 build takes it too, so that what
+// runs under Wine is what ships. This object is linked into the program
 // itself, so its slots come before the system's import libraries are searched.
 #include <windows.h>
 
 #if defined(__i386__)
+#define QN_IMPORT_SLOT(name, bytes) "__imp__" #name "@" #bytes
+#else
+#define QN_IMPORT_SLOT(name, bytes) "__imp_" #name
+#endif
 
 namespace {
 
@@ -56,12 +61,12 @@ HMODULE WINAPI LoadLibraryNarrow(LPCWSTR name) {
 
 // The slots, under the names the import libraries give them.
 extern "C" {
-extern decltype(&CreateSemaphoreNarrow) const createSemaphoreSlot __asm__("__imp__CreateSemaphoreW@16");
+extern decltype(&CreateSemaphoreNarrow)
+    const createSemaphoreSlot __asm__(QN_IMPORT_SLOT(CreateSemaphoreW, 16));
 decltype(&CreateSemaphoreNarrow) const createSemaphoreSlot = &CreateSemaphoreNarrow;
-extern decltype(&GetModuleHandleNarrow) const getModuleHandleSlot __asm__("__imp__GetModuleHandleW@4");
+extern decltype(&GetModuleHandleNarrow)
+    const getModuleHandleSlot __asm__(QN_IMPORT_SLOT(GetModuleHandleW, 4));
 decltype(&GetModuleHandleNarrow) const getModuleHandleSlot = &GetModuleHandleNarrow;
-extern decltype(&LoadLibraryNarrow) const loadLibrarySlot __asm__("__imp__LoadLibraryW@4");
+extern decltype(&LoadLibraryNarrow) const loadLibrarySlot __asm__(QN_IMPORT_SLOT(LoadLibraryW, 4));
 decltype(&LoadLibraryNarrow) const loadLibrarySlot = &LoadLibraryNarrow;
 }
-
-#endif

@@ -42,15 +42,15 @@ Fn As(FARPROC proc) {
 // A function looked up once at run time, typed as its declaration: nullptr
 // where the system lacks it. QN_WIDE is also nullptr on the whole 9x line,
 // whose W functions are stubs that fail.
-#define QN_LATER(module, name)                                                 \
-  ([]() -> decltype(&::name) {                                                 \
-    static const auto bound = As<decltype(&::name)>(LookUp(module, #name));    \
-    return bound;                                                              \
+#define QN_LATER(module, name)                                              \
+  ([]() -> decltype(&::name) {                                              \
+    static const auto bound = As<decltype(&::name)>(LookUp(module, #name)); \
+    return bound;                                                           \
   }())
-#define QN_WIDE(module, name)                                                                \
-  ([]() -> decltype(&::name) {                                                               \
+#define QN_WIDE(module, name)                                                                      \
+  ([]() -> decltype(&::name) {                                                                     \
     static const auto bound = AnsiOnly() ? nullptr : As<decltype(&::name)>(LookUp(module, #name)); \
-    return bound;                                                                            \
+    return bound;                                                                                  \
   }())
 
 namespace {
@@ -253,8 +253,8 @@ std::string ToAnsi(std::string_view utf8, bool* exact) {
     for (size_t i = 0; i < wide.size();) {
       const size_t units = IS_HIGH_SURROGATE(wide[i]) && i + 1 < wide.size() ? 2 : 1;
       char spelled[8] = {};
-      const int got = WideCharToMultiByte(CP_ACP, 0, &wide[i], static_cast<int>(units), spelled, 8, nullptr,
-                                          nullptr);
+      const int got =
+          WideCharToMultiByte(CP_ACP, 0, &wide[i], static_cast<int>(units), spelled, 8, nullptr, nullptr);
       const std::string_view piece(spelled, got > 0 ? static_cast<size_t>(got) : 0);
       if (got > 0 && WideOfAnsi(piece) == wide.substr(i, units)) {
         out += piece;
@@ -837,7 +837,8 @@ HFONT CreateFontIndirectU(const LOGFONTW& font) {
   if (auto wide = QN_WIDE(kGdi32, CreateFontIndirectW)) return wide(&font);
   LOGFONTA ansi{};
   CopyFontMetrics(font, &ansi);
-  const std::string face = ToAnsi(Narrow(std::wstring_view(font.lfFaceName, wcsnlen(font.lfFaceName, LF_FACESIZE))));
+  const std::string face =
+      ToAnsi(Narrow(std::wstring_view(font.lfFaceName, wcsnlen(font.lfFaceName, LF_FACESIZE))));
   const std::string_view fits = AnsiPrefix(face, LF_FACESIZE - 1);
   std::copy(fits.begin(), fits.end(), ansi.lfFaceName);
   return CreateFontIndirectA(&ansi);
@@ -866,7 +867,8 @@ HANDLE LoadImageU(HINSTANCE instance, LPCWSTR id, UINT type, int width, int heig
 // ---- boxes, dialogs, drops ----------------------------------------------------
 
 int MessageBoxU(HWND owner, std::string_view text, std::string_view title, UINT style) {
-  if (auto wide = QN_WIDE(kUser32, MessageBoxW)) return wide(owner, Widen(text).c_str(), Widen(title).c_str(), style);
+  if (auto wide = QN_WIDE(kUser32, MessageBoxW))
+    return wide(owner, Widen(text).c_str(), Widen(title).c_str(), style);
   return MessageBoxA(owner, ToAnsi(text).c_str(), ToAnsi(title).c_str(), style);
 }
 

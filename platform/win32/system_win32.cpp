@@ -223,9 +223,7 @@ ErrorCode Win32System::ChangeFileAttributes(std::string_view path, int32_t attri
   return SetFileAttributesU(path, static_cast<DWORD>(attributes)) ? err::kNone : LastError();
 }
 
-int32_t Win32System::DriveTypeOf(std::string_view root) {
-  return static_cast<int32_t>(GetDriveTypeU(root));
-}
+int32_t Win32System::DriveTypeOf(std::string_view root) { return static_cast<int32_t>(GetDriveTypeU(root)); }
 
 bool Win32System::FreeSpaceEx(std::string_view path, DiskSpaceEx* out) {
   ULARGE_INTEGER available{}, total{}, free{};
@@ -386,7 +384,8 @@ std::string Win32System::CommandText() { return TextAfterProgramName(GetCommandL
 ErrorCode Win32System::StartProcess(std::string_view commandLine, ShowMode show) {
   if (commandLine.empty()) return err::kFileNotFound;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessU(commandLine, show == ShowMode::kMinimized ? SW_SHOWMINIMIZED : SW_SHOWNORMAL, &process)) {
+  if (!CreateProcessU(commandLine, show == ShowMode::kMinimized ? SW_SHOWMINIMIZED : SW_SHOWNORMAL,
+                      &process)) {
     return LastError();
   }
   CloseHandle(process.hThread);

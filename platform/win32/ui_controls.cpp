@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/win32/ui_form.h"
 #include "platform/win32/shim.h"
+#include "platform/win32/ui_form.h"
 
 namespace qn::platform::win32 {
 
@@ -49,8 +49,8 @@ int ButtonOf(UINT message) {
 bool SameFace(std::wstring_view a, const wchar_t* b) {
   const std::wstring_view other(b, wcsnlen(b, LF_FACESIZE));
   auto fold = [](wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; };
-  return a.size() == other.size() &&
-         std::equal(a.begin(), a.end(), other.begin(), [&](wchar_t x, wchar_t y) { return fold(x) == fold(y); });
+  return a.size() == other.size() && std::equal(a.begin(), a.end(), other.begin(),
+                                                [&](wchar_t x, wchar_t y) { return fold(x) == fold(y); });
 }
 
 }  // namespace
@@ -199,8 +199,8 @@ bool ControlPeer::Create(HWND parent, bool groupStart) {
       break;
   }
   const ui::Rect& r = control.rect;
-  hwnd = CreateWindowExU(exStyle, windowClass, text, style, owner_.PixelsX(r.left),
-                         owner_.PixelsY(r.top), owner_.PixelsX(r.width), owner_.PixelsY(r.height), parent,
+  hwnd = CreateWindowExU(exStyle, windowClass, text, style, owner_.PixelsX(r.left), owner_.PixelsY(r.top),
+                         owner_.PixelsX(r.width), owner_.PixelsY(r.height), parent,
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), owner_.instance_, nullptr);
   if (!hwnd) return false;
   SetWindowLongPtrU(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "platform/win32/ui_controls.h"
 #include "platform/win32/shim.h"
+#include "platform/win32/ui_controls.h"
 
 namespace qn::platform::win32 {
 

@@ -147,7 +147,8 @@ TEST(MediaDrives, DriveServicesFollowTheWindowsVersionWineReports) {
   const auto* expected = std::find_if(std::begin(versions), std::end(versions),
                                       [&](const auto& v) { return version == v.name; });
   ASSERT_NE(expected, std::end(versions)) << version << ": no such version in this test";
-  EXPECT_EQ(info.dwPlatformId, expected->platformId) << version << ": Wine did not take the version asked for";
+  EXPECT_EQ(info.dwPlatformId, expected->platformId)
+      << version << ": Wine did not take the version asked for";
   if (!version.empty()) {
     EXPECT_EQ(info.dwMajorVersion, expected->major) << version;
     EXPECT_EQ(info.dwMinorVersion, expected->minor) << version;
@@ -165,7 +166,8 @@ TEST(MediaDrives, DriveServicesFollowTheWindowsVersionWineReports) {
   // The write test sets the label and puts the old one back.
   std::string before, after;
   ASSERT_TRUE(real.ReadVolumeLabel("C:\\", &before)) << version;
-  EXPECT_EQ(media::TestVolumeWritable(real, "C:"), 1) << version << ": a writable disk is taken for a protected one";
+  EXPECT_EQ(media::TestVolumeWritable(real, "C:"), 1)
+      << version << ": a writable disk is taken for a protected one";
   ASSERT_TRUE(real.ReadVolumeLabel("C:\\", &after)) << version;
   EXPECT_EQ(after, before) << version << ": the write test left the label changed";
 

@@ -159,8 +159,8 @@ TEST(Win32SystemText, AnsiConversionUsesCodePage932) {
       {"a\xC3\xA9\xE5\x88\x86", L"a\u00E9\u5206", "a\xC3\xA9\xE5\x88\x86"},
       {"\xF0\x9F\x98\x80", L"\xD83D\xDE00", "\xF0\x9F\x98\x80"},  // outside the BMP: a surrogate pair
       {"a\xC3", L"a\xFFFD", "a\xEF\xBF\xBD"},                     // cut short
-      {"\xC0\xAF", L"\xFFFD\xFFFD", "\xEF\xBF\xBD\xEF\xBF\xBD"},      // an overlong "/"
-      {"\xED\xA0\x80x", L"\xFFFDx", "\xEF\xBF\xBDx"},  // an encoded surrogate
+      {"\xC0\xAF", L"\xFFFD\xFFFD", "\xEF\xBF\xBD\xEF\xBF\xBD"},  // an overlong "/"
+      {"\xED\xA0\x80x", L"\xFFFDx", "\xEF\xBF\xBDx"},             // an encoded surrogate
   };
   for (const auto& t : texts) {
     EXPECT_EQ(platform::win32::Widen(t.utf8), t.utf16) << "UTF-8 " << ::testing::PrintToString(t.utf8);
