@@ -102,14 +102,6 @@ TEST(MediaDrives, DriveTypesAndCapacityWineReports) {
   EXPECT_EQ(media::GetPathDriveType(sys, "c:\\"), drive::kFixed) << "a root with backslash must work as well";
   EXPECT_NE(media::GetPathDriveType(sys, "Z:"), drive::kNoRootDir) << "Z: must be mapped to the host";
   EXPECT_EQ(media::GetPathDriveType(sys, "Q:"), drive::kNoRootDir) << "an unmapped letter must say so";
-
-  platform::DiskSpaceEx space;
-  ASSERT_TRUE(sys.FreeSpaceEx("C:\\", &space));
-  const double capacity = media::GetDriveCapacity(sys, "C:");
-  EXPECT_GT(capacity, 0) << "every capacity check would fail";
-  EXPECT_EQ(capacity, static_cast<double>(space.total))
-      << "capacity must be the drive's total, not its free space";
-  EXPECT_EQ(media::GetDriveCapacity(sys, "C:\\Windows\\system32"), capacity) << "only the drive part counts";
   EXPECT_EQ(media::GetDriveCapacity(sys, "Q:"), 0) << "a missing drive has no size";
 }
 
@@ -162,7 +154,9 @@ TEST(MediaDrives, DriveServicesFollowTheWindowsVersionWineReports) {
   EXPECT_TRUE(media::HasExtendedDiskSpace(real)) << version << ": the wrong disk-space call is used";
   platform::DiskSpaceEx space;
   ASSERT_TRUE(real.FreeSpaceEx("C:\\", &space)) << version;
-  EXPECT_EQ(media::GetDriveCapacity(real, "C:\\some\\path"), static_cast<double>(space.total)) << version;
+  EXPECT_GT(space.total, 0u) << version << ": every capacity check would fail";
+  EXPECT_EQ(media::GetDriveCapacity(real, "C:\\some\\path"), static_cast<double>(space.total))
+      << version << ": the capacity must be the drive's total, and only the drive part counts";
   // The write test sets the label and puts the old one back.
   std::string before, after;
   ASSERT_TRUE(real.ReadVolumeLabel("C:\\", &before)) << version;
