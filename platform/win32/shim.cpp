@@ -41,7 +41,7 @@ Fn As(FARPROC proc) {
 
 // A function looked up once at run time, typed as its declaration: nullptr
 // where the system lacks it. QN_WIDE is also nullptr on the whole 9x line,
-// whose W functions are stubs that fail.
+// which documents the W functions for NT only (most are stubs there that fail).
 #define QN_LATER(module, name)                                              \
   ([]() -> decltype(&::name) {                                              \
     static const auto bound = As<decltype(&::name)>(LookUp(module, #name)); \
