@@ -13,8 +13,9 @@
 #include "shell/startup.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
-  // The folder dialog needs COM on this thread.
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  // The folder dialog needs COM on this thread (apartment-threaded;
+  // CoInitializeEx is missing from Windows 95 without DCOM).
+  const HRESULT com = CoInitialize(nullptr);
 
   int exitCode = 1;
   {

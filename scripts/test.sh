@@ -14,6 +14,8 @@ done
 status=0
 # The shipped program must be a 32-bit (PE32, not PE32+) Windows GUI program.
 sh tests/check-pe.sh build/win32/app/Quarnimo.exe || status=1
+# It imports only what Windows 95 and NT 4.0 both export (tests/imports-95-nt4.txt).
+sh tests/check-imports.sh build/win32/app/Quarnimo.exe || status=1
 ctest --test-dir build/native --output-on-failure -j "$jobs" || status=1
 # The Wine tests share one prefix and one X display; they run one at a time.
 ctest --test-dir build/win64 --output-on-failure || status=1

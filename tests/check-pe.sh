@@ -1,6 +1,6 @@
 #!/bin/sh
 # Checks that a file is a 32-bit Windows GUI program: a PE32 image (not
-# PE32+) for i386 with the Windows GUI subsystem (2). Reads the header bytes
+# PE32+) for i386 with the Windows GUI subsystem (2), version 4 at most. Reads the header bytes
 # with od, so it needs nothing beyond POSIX tools.
 # Usage: check-pe.sh FILE
 set -eu
@@ -23,7 +23,12 @@ pe=$(number 60 4)
 machine=$(number $((pe + 4)) 2)
 magic=$(number $((pe + 24)) 2)
 subsystem=$(number $((pe + 24 + 68)) 2)
+# Windows 95 and NT 4.0 refuse to load a program that asks for a later system.
+os_major=$(number $((pe + 24 + 40)) 2)
+subsystem_major=$(number $((pe + 24 + 48)) 2)
 [ "$magic" = 267 ] || fail "optional header magic $magic: not PE32 (267; PE32+ is 523)"
 [ "$machine" = 332 ] || fail "machine $machine: not i386 (332)"
 [ "$subsystem" = 2 ] || fail "subsystem $subsystem: not the Windows GUI (2)"
-echo "check-pe: $file: PE32 i386 GUI program"
+[ "$subsystem_major" -le 4 ] || fail "subsystem version $subsystem_major: Windows 95 and NT 4.0 load 4 and below"
+[ "$os_major" -le 4 ] || fail "operating system version $os_major: Windows 95 and NT 4.0 load 4 and below"
+echo "check-pe: $file: PE32 i386 GUI program for Windows 4.0"

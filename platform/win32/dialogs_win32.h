@@ -1,5 +1,5 @@
-// The real modal boxes and dialogs: MessageBoxW, GetOpenFileNameW and
-// SHBrowseForFolderW, all owned by the window the program names.
+// The real modal boxes and dialogs: MessageBox, GetOpenFileName and
+// SHBrowseForFolder (through the shim), all owned by the window the program names.
 #pragma once
 
 #include <windows.h>

@@ -6,11 +6,11 @@
 
 #include <algorithm>
 #include <climits>
-#include <cwchar>
+#include <cstdio>
 #include <utility>
 #include <vector>
 
-#include "platform/win32/wide.h"
+#include "platform/win32/shim.h"
 
 namespace qn::platform::win32 {
 namespace {
@@ -175,13 +175,6 @@ DWORD CreationDisposition(Disposition disposition) {
   return OPEN_EXISTING;
 }
 
-// The text of a fixed-size character buffer that a call filled: "" when the
-// call failed (0) or needed more room than the buffer had.
-std::string FromBuffer(const std::vector<wchar_t>& buffer, DWORD result) {
-  if (result == 0 || result >= buffer.size()) return {};
-  return Narrow(std::wstring_view(buffer.data(), wcsnlen(buffer.data(), result)));
-}
-
 // The file name part of a Windows path.
 std::string_view NameOf(std::string_view path) {
   const size_t slash = path.find_last_of("\\/");
@@ -189,44 +182,22 @@ std::string_view NameOf(std::string_view path) {
 }
 
 // One string of a version resource's StringFileInfo block; "" when absent.
-std::string VersionString(const std::vector<BYTE>& data, const std::wstring& block, const wchar_t* name) {
-  const std::wstring query = block + name;
-  void* value = nullptr;
-  UINT chars = 0;
-  if (!VerQueryValueW(data.data(), query.c_str(), &value, &chars) || value == nullptr || chars == 0) {
-    return {};
-  }
-  const auto* text = static_cast<const wchar_t*>(value);
-  return Narrow(std::wstring_view(text, wcsnlen(text, chars)));
+std::string VersionString(const std::vector<BYTE>& data, const std::string& block, const char* name) {
+  return VerQueryStringU(data, block + name);
 }
 
 }  // namespace
 
-std::string ProgramPath() {
-  std::vector<wchar_t> buffer(MAX_PATH);
-  for (;;) {
-    const DWORD size = static_cast<DWORD>(buffer.size());
-    const DWORD chars = GetModuleFileNameW(nullptr, buffer.data(), size);
-    if (chars == 0) return {};
-    if (chars < size) return Narrow(std::wstring_view(buffer.data(), chars));
-    if (buffer.size() >= 32768) return {};
-    buffer.resize(buffer.size() * 2);
-  }
-}
+std::string ProgramPath() { return GetModuleFileNameU(); }
 
 bool ReadVersionResource(std::string_view path, ProgramInfo* info) {
-  const std::wstring file = Widen(path);
-  DWORD ignored = 0;
-  const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
-  if (size == 0) return false;
-  std::vector<BYTE> data(size);
-  if (!GetFileVersionInfoW(file.c_str(), 0, size, data.data())) return false;
+  std::vector<BYTE> data;
+  if (!GetFileVersionInfoU(path, &data)) return false;
 
   ProgramInfo read;
-  void* value = nullptr;
+  const void* value = nullptr;
   UINT length = 0;
-  if (VerQueryValueW(data.data(), L"\\", &value, &length) && value != nullptr &&
-      length >= sizeof(VS_FIXEDFILEINFO)) {
+  if (VerQueryBinaryU(data, "\\", &value, &length) && length >= sizeof(VS_FIXEDFILEINFO)) {
     const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
     read.major = HIWORD(fixed->dwFileVersionMS);
     read.minor = LOWORD(fixed->dwFileVersionMS);
@@ -234,17 +205,16 @@ bool ReadVersionResource(std::string_view path, ProgramInfo* info) {
   }
 
   // The first translation the resource lists names its string block.
-  std::wstring block = L"\\StringFileInfo\\041104b0\\";
-  if (VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", &value, &length) && value != nullptr &&
-      length >= 2 * sizeof(WORD)) {
+  std::string block = "\\StringFileInfo\\041104b0\\";
+  if (VerQueryBinaryU(data, "\\VarFileInfo\\Translation", &value, &length) && length >= 2 * sizeof(WORD)) {
     const auto* pair = static_cast<const WORD*>(value);
-    wchar_t name[40];
-    swprintf(name, 40, L"\\StringFileInfo\\%04x%04x\\", pair[0], pair[1]);
+    char name[40];
+    std::snprintf(name, sizeof name, "\\StringFileInfo\\%04x%04x\\", pair[0], pair[1]);
     block = name;
   }
-  read.productName = VersionString(data, block, L"ProductName");
-  read.title = VersionString(data, block, L"FileDescription");
-  read.legalNotice = VersionString(data, block, L"LegalCopyright");
+  read.productName = VersionString(data, block, "ProductName");
+  read.title = VersionString(data, block, "FileDescription");
+  read.legalNotice = VersionString(data, block, "LegalCopyright");
   *info = std::move(read);
   return true;
 }
@@ -264,20 +234,18 @@ std::string TextAfterProgramName(std::string_view commandLine) {
 uint32_t Win32System::SwapErrorMode(uint32_t mode) { return SetErrorMode(mode); }
 
 int32_t Win32System::FileAttributes(std::string_view path) {
-  return static_cast<int32_t>(GetFileAttributesW(Widen(path).c_str()));
+  return static_cast<int32_t>(GetFileAttributesU(path));
 }
 
 ErrorCode Win32System::ChangeFileAttributes(std::string_view path, int32_t attributes) {
-  return SetFileAttributesW(Widen(path).c_str(), static_cast<DWORD>(attributes)) ? err::kNone : LastError();
+  return SetFileAttributesU(path, static_cast<DWORD>(attributes)) ? err::kNone : LastError();
 }
 
-int32_t Win32System::DriveTypeOf(std::string_view root) {
-  return static_cast<int32_t>(GetDriveTypeW(Widen(root).c_str()));
-}
+int32_t Win32System::DriveTypeOf(std::string_view root) { return static_cast<int32_t>(GetDriveTypeU(root)); }
 
 bool Win32System::FreeSpaceEx(std::string_view path, DiskSpaceEx* out) {
   ULARGE_INTEGER available{}, total{}, free{};
-  if (!GetDiskFreeSpaceExW(Widen(path).c_str(), &available, &total, &free)) return false;
+  if (!GetDiskFreeSpaceExU(path, &available, &total, &free)) return false;
   out->availableToCaller = available.QuadPart;
   out->total = total.QuadPart;
   out->totalFree = free.QuadPart;
@@ -286,10 +254,10 @@ bool Win32System::FreeSpaceEx(std::string_view path, DiskSpaceEx* out) {
 
 bool Win32System::FreeSpaceClusters(std::string_view path, DiskClusters* out) {
   // GetDiskFreeSpace wants a root; a bare "X:" names the same drive.
-  std::wstring root = Widen(path);
-  if (root.size() == 2 && root[1] == L':') root += L'\\';
+  std::string root(path);
+  if (root.size() == 2 && root[1] == ':') root += '\\';
   DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
-  if (!GetDiskFreeSpaceW(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters)) {
+  if (!GetDiskFreeSpaceU(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters)) {
     return false;
   }
   out->sectorsPerCluster = sectorsPerCluster;
@@ -306,9 +274,9 @@ int Win32System::QueryVersion(OsVersion* record) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
   }
-  OSVERSIONINFOW info{};
+  OSVERSIONINFOA info{};
   info.dwOSVersionInfoSize = sizeof(info);
-  if (!GetVersionExW(&info)) return 0;
+  if (!GetVersionExA(&info)) return 0;
   record->major = info.dwMajorVersion;
   record->minor = info.dwMinorVersion;
   record->build = info.dwBuildNumber;
@@ -317,66 +285,48 @@ int Win32System::QueryVersion(OsVersion* record) {
 }
 
 bool Win32System::ReadVolumeLabel(std::string_view root, std::string* label) {
-  wchar_t name[260] = {};
-  wchar_t fileSystem[260] = {};
-  DWORD serial = 0, maxComponent = 0, flags = 0;
-  if (!GetVolumeInformationW(Widen(root).c_str(), name, 260, &serial, &maxComponent, &flags, fileSystem,
-                             260)) {
-    return false;
-  }
-  *label = Narrow(std::wstring_view(name, wcsnlen(name, 260)));
-  return true;
+  return GetVolumeLabelU(root, label) != FALSE;
 }
 
 int Win32System::WriteVolumeLabel(std::string_view root, std::string_view label) {
-  // An empty text removes the label. Not null: Wine crashes on a null label.
-  return SetVolumeLabelW(Widen(root).c_str(), Widen(label).c_str()) ? 1 : 0;
+  return SetVolumeLabelU(root, label) ? 1 : 0;
 }
 
 std::string Win32System::FullPathOf(std::string_view path, size_t bufferChars) {
-  if (bufferChars == 0 || bufferChars > 32768) return {};
-  std::vector<wchar_t> buffer(bufferChars, L'\0');
-  const DWORD result =
-      GetFullPathNameW(Widen(path).c_str(), static_cast<DWORD>(bufferChars), buffer.data(), nullptr);
-  return FromBuffer(buffer, result);
+  return GetFullPathNameU(path, bufferChars);
 }
 
 std::string Win32System::ShortPathOf(std::string_view path, size_t bufferChars) {
-  if (bufferChars == 0 || bufferChars > 32768) return {};
-  std::vector<wchar_t> buffer(bufferChars, L'\0');
-  const DWORD result = GetShortPathNameW(Widen(path).c_str(), buffer.data(), static_cast<DWORD>(bufferChars));
-  return FromBuffer(buffer, result);
+  return GetShortPathNameU(path, bufferChars);
 }
 
 std::string Win32System::ListFirst(std::string_view pattern, int32_t attributeMask) {
-  WIN32_FIND_DATAW entry{};
-  const FindHandle find(FindFirstFileW(Widen(pattern).c_str(), &entry));
+  FoundFile entry;
+  const FindHandle find(FindFirstFileU(pattern, &entry));
   if (!find.valid()) return {};
   constexpr DWORD kFiltered = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
   const DWORD allowed = static_cast<DWORD>(attributeMask);
   do {
-    const std::wstring_view name(entry.cFileName, wcsnlen(entry.cFileName, MAX_PATH));
-    if (name == L"." || name == L"..") continue;
-    if ((entry.dwFileAttributes & kFiltered & ~allowed) == 0) return Narrow(name);
-  } while (FindNextFileW(find.get(), &entry));
+    if (entry.name == "." || entry.name == "..") continue;
+    if ((entry.attributes & kFiltered & ~allowed) == 0) return entry.name;
+  } while (FindNextFileU(find.get(), &entry));
   return {};
 }
 
 int64_t Win32System::FileLengthOf(std::string_view path, ErrorCode* error) {
   // A folder gives the length the system lists for it, 0.
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  const ErrorCode code =
-      GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data) ? err::kNone : LastError();
+  uint64_t length = 0;
+  const ErrorCode code = GetFileLengthU(path, &length) ? err::kNone : LastError();
   if (error != nullptr) *error = code;
   if (code != err::kNone) return -1;
-  return static_cast<int64_t>((static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+  return static_cast<int64_t>(length);
 }
 
 std::unique_ptr<File> Win32System::Open(std::string_view path, Access access, Share share,
                                         Disposition disposition, ErrorCode* error) {
   const DWORD desired = access == Access::kRead ? GENERIC_READ : GENERIC_WRITE;
-  UniqueHandle handle(CreateFileW(Widen(path).c_str(), desired, ShareFlags(share), nullptr,
-                                  CreationDisposition(disposition), FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueHandle handle(
+      CreateFileU(path, desired, ShareFlags(share), CreationDisposition(disposition), FILE_ATTRIBUTE_NORMAL));
   if (!handle.valid()) {
     const ErrorCode code = LastError();
     if (error != nullptr) *error = code;
@@ -387,7 +337,7 @@ std::unique_ptr<File> Win32System::Open(std::string_view path, Access access, Sh
 }
 
 ErrorCode Win32System::RemoveFile(std::string_view path) {
-  return DeleteFileW(Widen(path).c_str()) ? err::kNone : LastError();
+  return DeleteFileU(path) ? err::kNone : LastError();
 }
 
 // Opened for no access at all, so the sharing modes of whoever holds the
@@ -396,9 +346,8 @@ bool Win32System::SameFile(std::string_view path, std::string_view other) {
   BY_HANDLE_FILE_INFORMATION info[2]{};
   const std::string_view paths[2] = {path, other};
   for (int i = 0; i < 2; ++i) {
-    const UniqueHandle handle(CreateFileW(Widen(paths[i]).c_str(), 0,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const UniqueHandle handle(CreateFileU(paths[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS));
     if (!handle.valid() || !GetFileInformationByHandle(handle.get(), &info[i])) return false;
   }
   return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
@@ -406,30 +355,22 @@ bool Win32System::SameFile(std::string_view path, std::string_view other) {
 }
 
 ErrorCode Win32System::MakeFolder(std::string_view path) {
-  return CreateDirectoryW(Widen(path).c_str(), nullptr) ? err::kNone : LastError();
+  return CreateDirectoryU(path) ? err::kNone : LastError();
 }
 
 ErrorCode Win32System::RemoveFolder(std::string_view path) {
-  return RemoveDirectoryW(Widen(path).c_str()) ? err::kNone : LastError();
+  return RemoveDirectoryU(path) ? err::kNone : LastError();
 }
 
 ErrorCode Win32System::ReplaceFile(std::string_view from, std::string_view to) {
-  return MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
-             ? err::kNone
-             : LastError();
+  return MoveFileReplacingU(from, to) ? err::kNone : LastError();
 }
 
 std::string Win32System::DescribeError(ErrorCode code) {
-  wchar_t buffer[1024] = {};
-  DWORD chars = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                               buffer, 1024, nullptr);
-  while (chars > 0 &&
-         (buffer[chars - 1] == L'\r' || buffer[chars - 1] == L'\n' || buffer[chars - 1] == L' ')) {
-    --chars;
-  }
-  if (chars == 0) return "Unknown error " + std::to_string(code);
-  return Narrow(std::wstring_view(buffer, chars));
+  std::string text = FormatMessageU(code);
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  if (text.empty()) return "Unknown error " + std::to_string(code);
+  return text;
 }
 
 std::string Win32System::ProgramFolder() {
@@ -456,17 +397,12 @@ ProgramInfo Win32System::ProgramVersion() {
   return info;
 }
 
-std::string Win32System::CommandText() { return TextAfterProgramName(Narrow(GetCommandLineW())); }
+std::string Win32System::CommandText() { return TextAfterProgramName(GetCommandLineU()); }
 
 ErrorCode Win32System::StartProcess(std::string_view commandLine, ShowMode show) {
-  std::wstring command = Widen(commandLine);  // CreateProcessW may write into it
-  if (command.empty()) return err::kFileNotFound;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = show == ShowMode::kMinimized ? SW_SHOWMINIMIZED : SW_SHOWNORMAL;
+  if (commandLine.empty()) return err::kFileNotFound;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+  if (!CreateProcessU(commandLine, show == ShowMode::kMinimized ? SW_SHOWMINIMIZED : SW_SHOWNORMAL,
                       &process)) {
     return LastError();
   }
@@ -476,11 +412,8 @@ ErrorCode Win32System::StartProcess(std::string_view commandLine, ShowMode show)
 }
 
 intptr_t Win32System::ShellOpen(uintptr_t ownerWindow, std::string_view target, std::string_view folder) {
-  const std::wstring file = Widen(target);
-  const std::wstring directory = Widen(folder);
   const HWND owner = reinterpret_cast<HWND>(ownerWindow);  // NOLINT(performance-no-int-to-ptr): a handle
-  const HINSTANCE result = ShellExecuteW(owner, L"open", file.c_str(), nullptr,
-                                         directory.empty() ? nullptr : directory.c_str(), SW_SHOWNORMAL);
+  const HINSTANCE result = ShellExecuteU(owner, "open", target, folder, SW_SHOWNORMAL);
   return reinterpret_cast<intptr_t>(result);
 }
 
@@ -501,38 +434,8 @@ double ScreenTwipsPerPixel(int capability) {
 double Win32System::TwipsPerPixelX() { return ScreenTwipsPerPixel(LOGPIXELSX); }
 double Win32System::TwipsPerPixelY() { return ScreenTwipsPerPixel(LOGPIXELSY); }
 
-std::string Win32System::ToAnsi(std::string_view utf8, bool* exact) {
-  if (exact != nullptr) *exact = true;
-  const std::wstring wide = Widen(utf8);
-  if (wide.empty()) return {};
-  const UINT codePage = GetACP();
-  // Best-fit mapping would turn "é" into "e" and so name another file; a
-  // character without its own spelling must show up as inexact instead. UTF-8
-  // as the ANSI code page takes neither the flag nor the out-value.
-  const bool utf8CodePage = codePage == CP_UTF8;
-  const DWORD flags = utf8CodePage ? 0 : WC_NO_BEST_FIT_CHARS;
-  const int size = static_cast<int>(wide.size());
-  const int bytes = WideCharToMultiByte(CP_ACP, flags, wide.data(), size, nullptr, 0, nullptr, nullptr);
-  if (bytes <= 0) {
-    if (exact != nullptr) *exact = false;
-    return {};
-  }
-  std::string out(static_cast<size_t>(bytes), '\0');
-  BOOL usedDefault = FALSE;
-  WideCharToMultiByte(CP_ACP, flags, wide.data(), size, out.data(), bytes, nullptr,
-                      utf8CodePage ? nullptr : &usedDefault);
-  if (exact != nullptr && usedDefault) *exact = false;
-  return out;
-}
+std::string Win32System::ToAnsi(std::string_view utf8, bool* exact) { return win32::ToAnsi(utf8, exact); }
 
-std::string Win32System::FromAnsi(std::string_view ansi) {
-  if (ansi.empty() || ansi.size() > INT_MAX) return {};
-  const int size = static_cast<int>(ansi.size());
-  const int chars = MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, nullptr, 0);
-  if (chars <= 0) return {};
-  std::wstring wide(static_cast<size_t>(chars), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, wide.data(), chars);
-  return Narrow(wide);
-}
+std::string Win32System::FromAnsi(std::string_view ansi) { return win32::FromAnsi(ansi); }
 
 }  // namespace qn::platform::win32

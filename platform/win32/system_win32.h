@@ -1,5 +1,6 @@
-// The real machine: System implemented with the Win32 W functions. Paths and
-// texts arrive and leave as UTF-8; they are UTF-16 only for the call itself.
+// The real machine: System implemented with Win32 through the shim (shim.h).
+// Paths and texts arrive and leave as UTF-8; they are UTF-16 (NT) or ANSI (9x)
+// only for the call itself.
 #pragma once
 
 #include <windows.h>

@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cwchar>
+#include <string_view>
+#include <utility>
 #include <vector>
 
+#include "platform/win32/shim.h"
 #include "platform/win32/ui_form.h"
-#include "platform/win32/wide.h"
 
 namespace qn::platform::win32 {
 
@@ -40,6 +43,14 @@ int ButtonOf(UINT message) {
     default:
       return 1;
   }
+}
+
+// Face names compared as the system does, letters without regard to case.
+bool SameFace(std::wstring_view a, const wchar_t* b) {
+  const std::wstring_view other(b, wcsnlen(b, LF_FACESIZE));
+  auto fold = [](wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; };
+  return a.size() == other.size() && std::equal(a.begin(), a.end(), other.begin(),
+                                                [&](wchar_t x, wchar_t y) { return fold(x) == fold(y); });
 }
 
 }  // namespace
@@ -79,7 +90,7 @@ HFONT FontCache::Get(const ui::Font& font) {
 
   LOGFONTW lf{};
   if (font.face.empty()) {
-    GetObjectW(stock, sizeof lf, &lf);
+    GetFontU(stock, &lf);
   } else {
     lf.lfHeight = -static_cast<LONG>(std::lround(font.points * dpiY_ / 72.0));
     lf.lfCharSet = static_cast<BYTE>(font.charset);
@@ -89,19 +100,18 @@ HFONT FontCache::Get(const ui::Font& font) {
   }
   lf.lfWeight = font.bold ? FW_BOLD : FW_NORMAL;
   lf.lfUnderline = font.underline ? TRUE : FALSE;
-  HFONT made = CreateFontIndirectW(&lf);
+  HFONT made = CreateFontIndirectU(lf);
   if (made && !font.face.empty() && font.charset != DEFAULT_CHARSET) {
     // A face this system lacks may be replaced by one that cannot draw the
     // character set (Japanese captions as boxes); then let Windows pick by
     // the character set alone.
-    wchar_t got[LF_FACESIZE] = {};
     HDC dc = GetDC(nullptr);
     HGDIOBJ old = SelectObject(dc, made);
     const int charset = GetTextCharset(dc);
-    GetTextFaceW(dc, LF_FACESIZE, got);
+    const std::wstring got = GetTextFaceU(dc);
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
-    const bool substituted = _wcsicmp(got, lf.lfFaceName) != 0;
+    const bool substituted = !SameFace(got, lf.lfFaceName);
     if (charset != font.charset) lf.lfFaceName[0] = L'\0';
     // A bitmap face such as Terminal is sized by its cell; an outline face
     // standing in for it is sized by its glyphs and comes out a pixel or two
@@ -110,7 +120,7 @@ HFONT FontCache::Get(const ui::Font& font) {
     if (substituted) lf.lfHeight = -lf.lfHeight;
     if (charset != font.charset || substituted) {
       DeleteObject(made);
-      made = CreateFontIndirectW(&lf);
+      made = CreateFontIndirectU(lf);
     }
   }
   if (!made) return stock;
@@ -121,8 +131,8 @@ HFONT FontCache::Get(const ui::Font& font) {
 int FontCache::LineHeight(const ui::Font& font) {
   HDC dc = GetDC(nullptr);
   HGDIOBJ old = SelectObject(dc, Get(font));
-  TEXTMETRICW metrics{};
-  GetTextMetricsW(dc, &metrics);
+  TEXTMETRICA metrics{};  // only its height: the A call serves both lines
+  GetTextMetricsA(dc, &metrics);
   SelectObject(dc, old);
   ReleaseDC(nullptr, dc);
   return std::max<int>(1, metrics.tmHeight);
@@ -136,8 +146,8 @@ ControlPeer::ControlPeer(FormWindow& owner, ui::Control& bound, int controlId)
 ControlPeer::~ControlPeer() {
   if (control.peer == this) control.peer = nullptr;
   if (hwnd) {
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    if (original_) SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
+    SetWindowLongPtrU(hwnd, GWLP_USERDATA, 0);
+    if (original_) SetWindowLongPtrU(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
   }
   if (icon_) DestroyIcon(icon_);
 }
@@ -148,14 +158,14 @@ bool ControlPeer::Create(HWND parent, bool groupStart) {
   if (!control.Enabled()) style |= WS_DISABLED;
   if (groupStart) style |= WS_GROUP;
   DWORD exStyle = 0;
-  const wchar_t* windowClass = L"STATIC";
-  std::wstring text = Widen(control.Caption());
+  const char* windowClass = "STATIC";
+  std::string text = control.Caption();
   switch (control.kind()) {
     case ui::Kind::kTextBox:
-      windowClass = L"EDIT";
+      windowClass = "EDIT";
       style |= ES_LEFT | ES_AUTOHSCROLL | (control.tabStop ? WS_TABSTOP : 0);
       exStyle |= WS_EX_CLIENTEDGE;
-      text = Widen(static_cast<ui::TextBox&>(control).Text());
+      text = static_cast<ui::TextBox&>(control).Text();
       break;
     case ui::Kind::kLabel:
       // A label one line high is clipped rather than wrapped: a substituted
@@ -166,20 +176,20 @@ bool ControlPeer::Create(HWND parent, bool groupStart) {
                            : SS_LEFTNOWORDWRAP);
       break;
     case ui::Kind::kCheckBox:
-      windowClass = L"BUTTON";
+      windowClass = "BUTTON";
       style |= BS_CHECKBOX | (control.tabStop ? WS_TABSTOP : 0);
       break;
     case ui::Kind::kOptionButton:
-      windowClass = L"BUTTON";
+      windowClass = "BUTTON";
       style |= BS_RADIOBUTTON;  // WS_TABSTOP follows the selection (UpdateGroupTabStops)
       break;
     case ui::Kind::kFrame:
-      windowClass = L"QuarnimoFrame";
+      windowClass = "QuarnimoFrame";
       style |= WS_CLIPCHILDREN;
       exStyle |= WS_EX_CONTROLPARENT;  // Tab and the arrow keys go on into the frame
       break;
     case ui::Kind::kCommandButton:
-      windowClass = L"BUTTON";
+      windowClass = "BUTTON";
       style |= (static_cast<ui::CommandButton&>(control).isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) |
                (control.tabStop ? WS_TABSTOP : 0);
       break;
@@ -189,20 +199,20 @@ bool ControlPeer::Create(HWND parent, bool groupStart) {
       break;
   }
   const ui::Rect& r = control.rect;
-  hwnd = CreateWindowExW(exStyle, windowClass, text.c_str(), style, owner_.PixelsX(r.left),
-                         owner_.PixelsY(r.top), owner_.PixelsX(r.width), owner_.PixelsY(r.height), parent,
+  hwnd = CreateWindowExU(exStyle, windowClass, text, style, owner_.PixelsX(r.left), owner_.PixelsY(r.top),
+                         owner_.PixelsX(r.width), owner_.PixelsY(r.height), parent,
                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), owner_.instance_, nullptr);
   if (!hwnd) return false;
-  SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  SetWindowLongPtrU(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   if (control.kind() != ui::Kind::kFrame) {
     original_ = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlPeer::Proc)));
+        SetWindowLongPtrU(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlPeer::Proc)));
   }
   ApplyFont();
   switch (control.kind()) {
     case ui::Kind::kTextBox: {
       auto& box = static_cast<ui::TextBox&>(control);
-      if (box.MaxLength() > 0) SendMessageW(hwnd, EM_LIMITTEXT, static_cast<WPARAM>(box.MaxLength()), 0);
+      if (box.MaxLength() > 0) SendMessageU(hwnd, EM_LIMITTEXT, static_cast<WPARAM>(box.MaxLength()), 0);
       PushSelection();
       break;
     }
@@ -214,9 +224,9 @@ bool ControlPeer::Create(HWND parent, bool groupStart) {
       auto& image = static_cast<ui::Image&>(control);
       if (image.iconResource != 0) {
         icon_ =
-            static_cast<HICON>(LoadImageW(owner_.instance_, MAKEINTRESOURCEW(image.iconResource), IMAGE_ICON,
+            static_cast<HICON>(LoadImageU(owner_.instance_, MAKEINTRESOURCEW(image.iconResource), IMAGE_ICON,
                                           owner_.PixelsX(r.width), owner_.PixelsY(r.height), 0));
-        if (icon_) SendMessageW(hwnd, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
+        if (icon_) SendMessageU(hwnd, STM_SETICON, reinterpret_cast<WPARAM>(icon_), 0);
       }
       break;
     }
@@ -236,7 +246,7 @@ ui::Font ControlPeer::EffectiveFont() const {
 
 void ControlPeer::ApplyFont() {
   font_ = owner_.fonts_->Get(EffectiveFont());
-  SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+  SendMessageU(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
 }
 
 bool ControlPeer::HasFocusInside() const {
@@ -278,7 +288,7 @@ void ControlPeer::Sync(ui::Prop what) {
       break;
     case ui::Prop::kMaxLength:
       if (control.kind() == ui::Kind::kTextBox) {
-        SendMessageW(hwnd, EM_LIMITTEXT, static_cast<WPARAM>(static_cast<ui::TextBox&>(control).MaxLength()),
+        SendMessageU(hwnd, EM_LIMITTEXT, static_cast<WPARAM>(static_cast<ui::TextBox&>(control).MaxLength()),
                      0);
       }
       break;
@@ -302,10 +312,10 @@ void ControlPeer::Sync(ui::Prop what) {
 void ControlPeer::PushText() {
   Nesting echo(suppress_);
   if (control.kind() == ui::Kind::kTextBox) {
-    SetWindowTextW(hwnd, Widen(static_cast<ui::TextBox&>(control).Text()).c_str());
+    SetWindowTextU(hwnd, static_cast<ui::TextBox&>(control).Text());
     PushSelection();
   } else {
-    SetWindowTextW(hwnd, Widen(control.Caption()).c_str());
+    SetWindowTextU(hwnd, control.Caption());
     if (control.kind() == ui::Kind::kFrame) InvalidateRect(hwnd, nullptr, TRUE);
   }
 }
@@ -314,19 +324,18 @@ void ControlPeer::PushSelection() {
   if (control.kind() != ui::Kind::kTextBox) return;
   auto& box = static_cast<ui::TextBox&>(control);
   Nesting echo(suppress_);
-  SendMessageW(hwnd, EM_SETSEL, static_cast<WPARAM>(box.SelStart()),
-               static_cast<LPARAM>(box.SelStart() + box.SelLength()));
-  SendMessageW(hwnd, EM_SCROLLCARET, 0, 0);
+  SetEditSelectionU(hwnd, box.SelStart(), box.SelStart() + box.SelLength());
+  SendMessageU(hwnd, EM_SCROLLCARET, 0, 0);
 }
 
 void ControlPeer::PushValue() {
   Nesting echo(suppress_);
   if (control.kind() == ui::Kind::kCheckBox) {
     bool on = static_cast<ui::CheckBox&>(control).Value() != 0;
-    SendMessageW(hwnd, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageU(hwnd, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
   } else if (control.kind() == ui::Kind::kOptionButton) {
     bool on = static_cast<ui::OptionButton&>(control).Value();
-    SendMessageW(hwnd, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageU(hwnd, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
     UpdateGroupTabStops();
   }
 }
@@ -342,10 +351,10 @@ void ControlPeer::UpdateGroupTabStops() {
   for (ui::OptionButton* member : members) {
     ControlPeer* peer = owner_.PeerOf(*member);
     if (!peer || !peer->hwnd) continue;
-    LONG_PTR style = GetWindowLongPtrW(peer->hwnd, GWL_STYLE);
+    LONG_PTR style = GetWindowLongPtrU(peer->hwnd, GWL_STYLE);
     LONG_PTR wanted =
         (member == stop && member->tabStop) ? (style | WS_TABSTOP) : (style & ~LONG_PTR{WS_TABSTOP});
-    if (wanted != style) SetWindowLongPtrW(peer->hwnd, GWL_STYLE, wanted);
+    if (wanted != style) SetWindowLongPtrU(peer->hwnd, GWL_STYLE, wanted);
   }
 }
 
@@ -373,14 +382,11 @@ void ControlPeer::OnNotify(int code) {
 
 void ControlPeer::OnUserEdit() {
   auto& box = static_cast<ui::TextBox&>(control);
-  int length = GetWindowTextLengthW(hwnd);
-  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-  int got = GetWindowTextW(hwnd, text.data(), length + 1);
-  text.resize(static_cast<size_t>(std::max(got, 0)));
-  DWORD start = 0;
-  DWORD end = 0;
-  SendMessageW(hwnd, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-  box.UserEdit(Narrow(text), static_cast<int>(end));
+  std::string text = GetWindowTextU(hwnd);
+  int start = 0;
+  int end = 0;
+  GetEditSelectionU(hwnd, &start, &end);
+  box.UserEdit(std::move(text), end);
 }
 
 bool ControlPeer::OnChar(WPARAM& key) {
@@ -498,14 +504,14 @@ void ControlPeer::OnMouse(UINT message, LPARAM lParam) {
 }
 
 LRESULT ControlPeer::CallOriginal(HWND self, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (!original_) return DefWindowProcW(self, message, wParam, lParam);
+  if (!original_) return DefWindowProcU(self, message, wParam, lParam);
   if (message != WM_NCDESTROY && !IsWindow(self)) return 0;
-  return CallWindowProcW(original_, self, message, wParam, lParam);
+  return CallWindowProcU(original_, self, message, wParam, lParam);
 }
 
 LRESULT CALLBACK ControlPeer::Proc(HWND self, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* peer = reinterpret_cast<ControlPeer*>(GetWindowLongPtrW(self, GWLP_USERDATA));
-  if (!peer) return DefWindowProcW(self, message, wParam, lParam);
+  auto* peer = reinterpret_cast<ControlPeer*>(GetWindowLongPtrU(self, GWLP_USERDATA));
+  if (!peer) return DefWindowProcU(self, message, wParam, lParam);
   try {
     return peer->Handle(self, message, wParam, lParam);
   } catch (...) {
@@ -571,7 +577,7 @@ LRESULT ControlPeer::Handle(HWND self, UINT message, WPARAM wParam, LPARAM lPara
       break;
     case WM_NCDESTROY: {
       LRESULT result = CallOriginal(self, message, wParam, lParam);
-      SetWindowLongPtrW(self, GWLP_USERDATA, 0);
+      SetWindowLongPtrU(self, GWLP_USERDATA, 0);
       hwnd = nullptr;
       return result;
     }
@@ -584,8 +590,8 @@ LRESULT ControlPeer::Handle(HWND self, UINT message, WPARAM wParam, LPARAM lPara
 // ---- frames ---------------------------------------------------------------------
 
 LRESULT CALLBACK ControlPeer::FrameProc(HWND self, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* peer = reinterpret_cast<ControlPeer*>(GetWindowLongPtrW(self, GWLP_USERDATA));
-  if (!peer) return DefWindowProcW(self, message, wParam, lParam);
+  auto* peer = reinterpret_cast<ControlPeer*>(GetWindowLongPtrU(self, GWLP_USERDATA));
+  if (!peer) return DefWindowProcU(self, message, wParam, lParam);
   try {
     return peer->HandleFrame(self, message, wParam, lParam);
   } catch (...) {
@@ -604,7 +610,7 @@ LRESULT ControlPeer::HandleFrame(HWND self, UINT message, WPARAM wParam, LPARAM 
     case WM_CTLCOLORLISTBOX:
     case WM_DRAWITEM:
     case WM_MEASUREITEM:
-      return SendMessageW(GetParent(self), message, wParam, lParam);
+      return SendMessageU(GetParent(self), message, wParam, lParam);
     case WM_SETFONT:
       font_ = reinterpret_cast<HFONT>(wParam);
       if (LOWORD(lParam)) InvalidateRect(self, nullptr, TRUE);
@@ -612,7 +618,7 @@ LRESULT ControlPeer::HandleFrame(HWND self, UINT message, WPARAM wParam, LPARAM 
     case WM_GETFONT:
       return reinterpret_cast<LRESULT>(font_);
     case WM_SETTEXT: {
-      LRESULT result = DefWindowProcW(self, message, wParam, lParam);
+      LRESULT result = DefWindowProcU(self, message, wParam, lParam);
       InvalidateRect(self, nullptr, TRUE);
       return result;
     }
@@ -623,11 +629,11 @@ LRESULT ControlPeer::HandleFrame(HWND self, UINT message, WPARAM wParam, LPARAM 
       PaintFrame(self);
       return 0;
     case WM_NCDESTROY:
-      SetWindowLongPtrW(self, GWLP_USERDATA, 0);
+      SetWindowLongPtrU(self, GWLP_USERDATA, 0);
       hwnd = nullptr;
-      return DefWindowProcW(self, message, wParam, lParam);
+      return DefWindowProcU(self, message, wParam, lParam);
     default:
-      return DefWindowProcW(self, message, wParam, lParam);
+      return DefWindowProcU(self, message, wParam, lParam);
   }
 }
 
@@ -637,15 +643,15 @@ void ControlPeer::PaintFrame(HWND self) {
   RECT client;
   GetClientRect(self, &client);
   HGDIOBJ oldFont = SelectObject(dc, font_ ? font_ : GetStockObject(DEFAULT_GUI_FONT));
-  TEXTMETRICW metrics{};
-  GetTextMetricsW(dc, &metrics);
-  std::wstring caption = Widen(control.Caption());
+  TEXTMETRICA metrics{};
+  GetTextMetricsA(dc, &metrics);
+  std::string caption = control.Caption();
   RECT box = client;
   if (!caption.empty()) box.top += metrics.tmHeight / 2;
   DrawEdge(dc, &box, EDGE_ETCHED, BF_RECT);
   if (!caption.empty()) {
     // The caption interrupts the top line, with a blank either side.
-    caption = L" " + caption + L" ";
+    caption = " " + caption + " ";
     COLORREF color = GetSysColor(COLOR_BTNTEXT);
     if (!IsWindowEnabled(self)) {
       color = GetSysColor(COLOR_GRAYTEXT);
@@ -656,7 +662,7 @@ void ControlPeer::PaintFrame(HWND self) {
     SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
     SetBkMode(dc, OPAQUE);
     RECT text{owner_.PixelsX(90), 0, client.right - owner_.PixelsX(90), metrics.tmHeight};
-    DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &text, DT_LEFT | DT_TOP | DT_SINGLELINE);
+    DrawTextU(dc, caption, &text, DT_LEFT | DT_TOP | DT_SINGLELINE);
   }
   SelectObject(dc, oldFont);
   EndPaint(self, &ps);

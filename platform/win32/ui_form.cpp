@@ -4,18 +4,18 @@
 
 #include <algorithm>
 #include <climits>
-#include <cwchar>
+#include <cstring>
 #include <string>
 
+#include "platform/win32/shim.h"
 #include "platform/win32/ui_controls.h"
-#include "platform/win32/wide.h"
 
 namespace qn::platform::win32 {
 
 namespace {
 
-constexpr wchar_t kFormClass[] = L"QuarnimoForm";
-constexpr wchar_t kFrameClass[] = L"QuarnimoFrame";
+constexpr char kFormClass[] = "QuarnimoForm";
+constexpr char kFrameClass[] = "QuarnimoFrame";
 // Private messages of the form window.
 constexpr UINT kFocusMessage = WM_APP + 0x51;   // move the focus to the control a handler asked for
 constexpr UINT kRescueMessage = WM_APP + 0x52;  // the focused control was disabled or hidden
@@ -26,43 +26,44 @@ constexpr int kMaxFrameDepth = 16;
 bool RegisterClasses(HINSTANCE instance, WNDPROC formProc, WNDPROC frameProc) {
   static bool commonControls = false;
   if (!commonControls) {
-    INITCOMMONCONTROLSEX init{};
-    init.dwSize = sizeof init;
-    init.dwICC = ICC_WIN95_CLASSES;
-    commonControls = InitCommonControlsEx(&init) != FALSE;
+    // The common controls of 95 and NT 4.0 (4.00) register their classes with
+    // the older call only; the extended one came with 4.70.
+    InitCommonControls();
+    commonControls = true;
   }
-  WNDCLASSEXW existing{};
+  // The class names are ASCII: the A call answers for a class of either kind.
+  WNDCLASSEXA existing{};
   existing.cbSize = sizeof existing;
-  if (!GetClassInfoExW(instance, kFormClass, &existing)) {
+  if (!GetClassInfoExA(instance, kFormClass, &existing)) {
     // A dialog class of our own: DefDlgProc gives Tab, the default button and
     // the saved focus, and our procedure sees every message first.
-    WNDCLASSEXW form{};
+    WNDCLASSEXA form{};
     form.cbSize = sizeof form;
     form.lpfnWndProc = formProc;
     form.cbWndExtra = DLGWINDOWEXTRA;
     form.hInstance = instance;
-    form.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    form.hCursor = LoadCursorU(nullptr, IDC_ARROW);
     form.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     form.lpszClassName = kFormClass;
-    if (!RegisterClassExW(&form) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+    if (!RegisterClassExU(form) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
   }
-  if (!GetClassInfoExW(instance, kFrameClass, &existing)) {
-    WNDCLASSEXW frame{};
+  if (!GetClassInfoExA(instance, kFrameClass, &existing)) {
+    WNDCLASSEXA frame{};
     frame.cbSize = sizeof frame;
     frame.style = CS_HREDRAW | CS_VREDRAW;
     frame.lpfnWndProc = frameProc;
     frame.hInstance = instance;
-    frame.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    frame.hCursor = LoadCursorU(nullptr, IDC_ARROW);
     frame.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     frame.lpszClassName = kFrameClass;
-    if (!RegisterClassExW(&frame) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+    if (!RegisterClassExU(frame) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
   }
   return true;
 }
 
 bool IsFormWindow(HWND hwnd) {
-  wchar_t name[32];
-  return GetClassNameW(hwnd, name, 32) > 0 && std::wcscmp(name, kFormClass) == 0;
+  char name[32];
+  return GetClassNameA(hwnd, name, 32) > 0 && std::strcmp(name, kFormClass) == 0;
 }
 
 // A frame stands in the tab order where its first control does, so the
@@ -145,7 +146,7 @@ bool FormWindow::Create(HWND owner) {
     width = outer.right - outer.left;
     height = outer.bottom - outer.top;
   }
-  HWND made = CreateWindowExW(exStyle, kFormClass, Widen(form_.Title()).c_str(), style, PixelsX(form_.Left()),
+  HWND made = CreateWindowExU(exStyle, kFormClass, form_.Title(), style, PixelsX(form_.Left()),
                               PixelsY(form_.Top()), width, height, owner, menuBar_, instance_, this);
   if (!made) {
     if (menuBar_) DestroyMenu(menuBar_);
@@ -164,12 +165,12 @@ bool FormWindow::Create(HWND owner) {
   CreateTooltips();
   if (form_.iconResource != 0) {
     auto* id = MAKEINTRESOURCEW(form_.iconResource);
-    HANDLE big = LoadImageW(instance_, id, IMAGE_ICON, GetSystemMetrics(SM_CXICON),
+    HANDLE big = LoadImageU(instance_, id, IMAGE_ICON, GetSystemMetrics(SM_CXICON),
                             GetSystemMetrics(SM_CYICON), LR_SHARED);
-    HANDLE small = LoadImageW(instance_, id, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+    HANDLE small = LoadImageU(instance_, id, IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                               GetSystemMetrics(SM_CYSMICON), LR_SHARED);
-    if (big) SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-    if (small) SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    if (big) SendMessageU(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    if (small) SendMessageU(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
   }
   form_.peer = this;
   form_.PlatformLoaded();
@@ -218,7 +219,7 @@ bool FormWindow::CreateControls() {
     peer->UpdateGroupTabStops();
     if (peer->control.kind() == ui::Kind::kCommandButton &&
         static_cast<ui::CommandButton&>(peer->control).isDefault && GetParent(peer->hwnd) == hwnd_) {
-      SendMessageW(hwnd_, DM_SETDEFID, static_cast<WPARAM>(peer->id), 0);
+      SendMessageU(hwnd_, DM_SETDEFID, static_cast<WPARAM>(peer->id), 0);
     }
   }
   return true;
@@ -245,9 +246,8 @@ void FormWindow::CreateMenus() {
           sub = CreatePopupMenu();
           if (sub) flags |= MF_POPUP;
         }
-        std::wstring caption = Widen(item->Caption());
         UINT_PTR handle = sub ? reinterpret_cast<UINT_PTR>(sub) : id;
-        if (!AppendMenuW(menu, flags, handle, item->IsSeparator() ? nullptr : caption.c_str())) {
+        if (!AppendMenuU(menu, flags, handle, item->Caption())) {
           if (sub) DestroyMenu(sub);
           continue;
         }
@@ -265,22 +265,15 @@ void FormWindow::CreateTooltips() {
   bool any = std::any_of(controls_.begin(), controls_.end(),
                          [](const auto& peer) { return peer->hwnd && !peer->control.tooltip.empty(); });
   if (!any) return;
-  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+  tooltip_ = CreateWindowExU(WS_EX_TOPMOST, TOOLTIPS_CLASSA, "", WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
                              instance_, nullptr);
   if (!tooltip_) return;
   // The form's font draws the Japanese tips where the system's tooltip font may not.
-  SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_->Get(form_.font)), FALSE);
+  SendMessageU(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_->Get(form_.font)), FALSE);
   for (const auto& peer : controls_) {
     if (!peer->hwnd || peer->control.tooltip.empty()) continue;
-    std::wstring text = Widen(peer->control.tooltip);
-    TTTOOLINFOW tool{};
-    tool.cbSize = TTTOOLINFOW_V2_SIZE;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = GetParent(peer->hwnd);
-    tool.uId = reinterpret_cast<UINT_PTR>(peer->hwnd);
-    tool.lpszText = text.data();
-    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    AddToolU(tooltip_, GetParent(peer->hwnd), peer->hwnd, TTF_IDISHWND | TTF_SUBCLASS, peer->control.tooltip);
   }
 }
 
@@ -316,7 +309,7 @@ bool FormWindow::ShowModal(HWND owner) {
   Show(SW_SHOWNORMAL);
   MSG msg;
   while (hwnd_) {
-    BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    BOOL got = GetMessageU(&msg);
     if (got == 0) {
       PostQuitMessage(static_cast<int>(msg.wParam));
       CloseNow();
@@ -325,7 +318,7 @@ bool FormWindow::ShowModal(HWND owner) {
     if (got == -1) break;
     if (!TranslateFormMessage(msg)) {
       TranslateMessage(&msg);
-      DispatchMessageW(&msg);
+      DispatchMessageU(&msg);
     }
   }
   if (hwnd_) CloseNow();  // the loop ended another way: the form is unloaded all the same
@@ -343,7 +336,7 @@ void FormWindow::Sync(ui::Prop what) {
   if (!hwnd_) return;
   switch (what) {
     case ui::Prop::kTitle:
-      SetWindowTextW(hwnd_, Widen(form_.Title()).c_str());
+      SetWindowTextU(hwnd_, form_.Title());
       break;
     case ui::Prop::kPlacement:
       ApplyPlacement();
@@ -366,7 +359,7 @@ void FormWindow::Sync(ui::Prop what) {
       if (focusNotifying_ > 0 || !IsWindowVisible(hwnd_)) {
         bool posted = focusTarget_ != nullptr;
         focusTarget_ = form_.RequestedFocus();
-        if (!posted && focusTarget_) PostMessageW(hwnd_, kFocusMessage, 0, 0);
+        if (!posted && focusTarget_) PostMessageU(hwnd_, kFocusMessage, 0, 0);
       } else {
         focusTarget_ = form_.RequestedFocus();
         MoveFocusToRequest();
@@ -395,7 +388,7 @@ void FormWindow::MoveFocusToRequest() {
 
 void FormWindow::RescueFocusLater() {
   if (!hwnd_ || rescuePosted_) return;
-  rescuePosted_ = PostMessageW(hwnd_, kRescueMessage, 0, 0) != FALSE;
+  rescuePosted_ = PostMessageU(hwnd_, kRescueMessage, 0, 0) != FALSE;
 }
 
 void FormWindow::RescueFocus() {
@@ -501,7 +494,7 @@ void FormWindow::ForgetWindow() {
   focusArrivedDuringLost_ = false;
   for (const auto& peer : controls_) peer->hwnd = nullptr;
   // Wakes a message loop that waits for this window to go.
-  PostMessageW(nullptr, WM_NULL, 0, 0);
+  PostMessageU(nullptr, WM_NULL, 0, 0);
 }
 
 void FormWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
@@ -521,7 +514,7 @@ void FormWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT FormWindow::OnControlColor(UINT message, WPARAM wParam, LPARAM lParam) {
-  LRESULT brush = DefDlgProcW(hwnd_, message, wParam, lParam);
+  LRESULT brush = DefDlgProcU(hwnd_, message, wParam, lParam);
   ControlPeer* peer = PeerOf(reinterpret_cast<HWND>(lParam));
   if (!peer) return brush;
   auto dc = reinterpret_cast<HDC>(wParam);
@@ -538,24 +531,28 @@ bool FormWindow::OnSetCursor(HWND target, UINT hitTest) {
   if (hitTest != HTCLIENT) return false;
   ControlPeer* peer = PeerOf(target);
   if (!peer || peer->control.MousePointer() != ui::Pointer::kHand || !IsWindowEnabled(target)) return false;
-  SetCursor(LoadCursorW(nullptr, IDC_HAND));
+  // 95 and NT 4.0 have no hand cursor: the class's arrow stays there.
+  HCURSOR hand = LoadCursorU(nullptr, IDC_HAND);
+  if (!hand) return false;
+  SetCursor(hand);
   return true;
 }
 
 LRESULT CALLBACK FormWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   FormWindow* self = nullptr;
   if (message == WM_NCCREATE) {
+    // The parameter is where both kinds of creation record keep it.
     self = static_cast<FormWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    SetWindowLongPtrU(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     if (self) self->hwnd_ = hwnd;
   } else {
-    self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    self = reinterpret_cast<FormWindow*>(GetWindowLongPtrU(hwnd, GWLP_USERDATA));
   }
-  if (!self) return DefDlgProcW(hwnd, message, wParam, lParam);
+  if (!self) return DefDlgProcU(hwnd, message, wParam, lParam);
   try {
     LRESULT result = self->Handle(message, wParam, lParam);
     if (message == WM_NCDESTROY) {
-      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      SetWindowLongPtrU(hwnd, GWLP_USERDATA, 0);
       self->ForgetWindow();
     }
     return result;
@@ -565,7 +562,7 @@ LRESULT CALLBACK FormWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 }
 
 LRESULT FormWindow::Default(UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefDlgProcW(hwnd_, message, wParam, lParam);
+  return DefDlgProcU(hwnd_, message, wParam, lParam);
 }
 
 LRESULT FormWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -630,20 +627,22 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
 
 bool TranslateFormMessage(MSG& msg) {
   if (!msg.hwnd) return false;
-  HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+  // The top-level window above it (GetAncestor's GA_ROOT, which 95 and NT 4.0 lack).
+  HWND root = msg.hwnd;
+  while (root && (GetWindowLongPtrU(root, GWL_STYLE) & WS_CHILD)) root = GetParent(root);
   if (!root || !IsFormWindow(root)) return false;
-  return IsDialogMessageW(root, &msg) != FALSE;
+  return IsDialogMessageU(root, &msg) != FALSE;
 }
 
 int RunMessageLoop(const FormWindow& main) {
   MSG msg;
   while (main.hwnd()) {
-    BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+    BOOL got = GetMessageU(&msg);
     if (got == 0) return static_cast<int>(msg.wParam);
     if (got == -1) return -1;
     if (!TranslateFormMessage(msg)) {
       TranslateMessage(&msg);
-      DispatchMessageW(&msg);
+      DispatchMessageU(&msg);
     }
   }
   return 0;

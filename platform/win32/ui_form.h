@@ -26,7 +26,7 @@ class FormWindow final : private ui::Peer {
  public:
   // The form, its controls and menu items must outlive this object; the
   // peers it attaches are detached again by the destructor.
-  explicit FormWindow(ui::Form& form, HINSTANCE instance = GetModuleHandleW(nullptr));
+  explicit FormWindow(ui::Form& form, HINSTANCE instance = GetModuleHandleA(nullptr));
   ~FormWindow() override;
   FormWindow(const FormWindow&) = delete;
   FormWindow& operator=(const FormWindow&) = delete;

@@ -5,26 +5,21 @@
 #include <string>
 #include <utility>
 
-#include "platform/win32/wide.h"
+#include "platform/win32/shim.h"
 
 namespace qn::platform::win32 {
 
 namespace {
 
 // The window property that leads the drop hook back to its host.
-constexpr wchar_t kHostProperty[] = L"Quarnimo.DropHook";
+constexpr char kHostProperty[] = "Quarnimo.DropHook";
 
 // One WM_DROPFILES' items, read through DragQueryFile.
 class Win32DroppedItems final : public DroppedItems {
  public:
   explicit Win32DroppedItems(HDROP drop) : drop_(drop) {}
-  uint32_t Count() override { return DragQueryFileW(drop_, 0xFFFFFFFF, nullptr, 0); }
-  std::string Item(uint32_t index) override {
-    wchar_t buffer[260] = {};
-    if (DragQueryFileW(drop_, index, buffer, 260) == 0) return {};
-    buffer[259] = L'\0';
-    return Narrow(buffer);
-  }
+  uint32_t Count() override { return DragQueryFileCountU(drop_); }
+  std::string Item(uint32_t index) override { return DragQueryFileU(drop_, index); }
 
  private:
   HDROP drop_;  // owned by the message
@@ -59,11 +54,11 @@ void Win32WindowHost::InstallDropHook(DropHandler onDrop) {
   if (!window) return;
   onDrop_ = std::move(onDrop);
   if (previousWindowProc_) return;
-  if (!SetPropW(window, kHostProperty, this)) return;
+  if (!SetPropA(window, kHostProperty, this)) return;
   const LONG_PTR previous =
-      SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32WindowHost::DropWindowProc));
+      SetWindowLongPtrU(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32WindowHost::DropWindowProc));
   if (previous == 0) {
-    RemovePropW(window, kHostProperty);
+    RemovePropA(window, kHostProperty);
     return;
   }
   previousWindowProc_ =
@@ -77,12 +72,12 @@ void Win32WindowHost::RemoveDropHook() {
 void Win32WindowHost::Unhook(HWND window) {
   if (!previousWindowProc_) return;
   // Put back only our own link; a procedure put in front of ours later would be cut off.
-  if (GetWindowLongPtrW(window, GWLP_WNDPROC) !=
+  if (GetWindowLongPtrU(window, GWLP_WNDPROC) !=
       reinterpret_cast<LONG_PTR>(&Win32WindowHost::DropWindowProc)) {
     return;
   }
-  SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousWindowProc_));
-  RemovePropW(window, kHostProperty);
+  SetWindowLongPtrU(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousWindowProc_));
+  RemovePropA(window, kHostProperty);
   previousWindowProc_ = nullptr;
 }
 
@@ -107,8 +102,8 @@ void Win32WindowHost::Release() {
 int Win32WindowHost::RunMessageLoop() { return window_ ? win32::RunMessageLoop(*window_) : 0; }
 
 LRESULT CALLBACK Win32WindowHost::DropWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = static_cast<Win32WindowHost*>(GetPropW(hwnd, kHostProperty));
-  if (!self || !self->previousWindowProc_) return DefWindowProcW(hwnd, message, wParam, lParam);
+  auto* self = static_cast<Win32WindowHost*>(GetPropA(hwnd, kHostProperty));
+  if (!self || !self->previousWindowProc_) return DefWindowProcU(hwnd, message, wParam, lParam);
   const WNDPROC previous = self->previousWindowProc_;
   if (message == WM_NCDESTROY) self->Unhook(hwnd);    // the window goes without an unload
   const auto drop = reinterpret_cast<HDROP>(wParam);  // NOLINT(performance-no-int-to-ptr): a handle
@@ -120,7 +115,7 @@ LRESULT CALLBACK Win32WindowHost::DropWindowProc(HWND hwnd, UINT message, WPARAM
       // A failed drop leaves the window as it is; nothing crosses the window procedure.
     }
   }
-  const LRESULT result = CallWindowProcW(previous, hwnd, message, wParam, lParam);
+  const LRESULT result = CallWindowProcU(previous, hwnd, message, wParam, lParam);
   // Nobody after us uses the drop handle; free it as the end of the drop.
   if (message == WM_DROPFILES) DragFinish(drop);
   return result;

@@ -18,7 +18,7 @@ class Win32WindowHost final : public WindowHost {
  public:
   // `dialogs` gets the window as the owner of its boxes while the window
   // exists; `showCommand` is the program's show mode (WinMain's), used by Show().
-  Win32WindowHost(Win32Dialogs& dialogs, int showCommand, HINSTANCE instance = GetModuleHandleW(nullptr));
+  Win32WindowHost(Win32Dialogs& dialogs, int showCommand, HINSTANCE instance = GetModuleHandleA(nullptr));
   ~Win32WindowHost() override;
   Win32WindowHost(const Win32WindowHost&) = delete;
   Win32WindowHost& operator=(const Win32WindowHost&) = delete;

@@ -19,7 +19,7 @@
 #include "platform/win32/dialogs_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/ui_form.h"
-#include "platform/win32/wide.h"
+#include "platform/win32/shim.h"
 #include "tests/wine/support/gui.h"
 #include "window/frm_main.h"
 #include "window/frm_main_design.h"

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/win32/shim.h"
 #include "tests/wine/support/quarnimo_app.h"
 #include "tests/wine/wine_test_util.h"
 
@@ -88,9 +89,14 @@ TEST(ShellSettings, AReaderNeverSeesAHalfWrittenFileWhileTheProgramSaves) {
   int reads = 0;
   int bad = 0;
   std::string firstBad;
+  // The 9x line cannot move a file over another in one step: there a reader
+  // may find no file for a moment, never a cut one.
+  const bool gapAllowed = platform::win32::AnsiOnly();
   std::thread reader([&] {
     for (; saving; ++reads) {
-      const std::string content = "\r\n" + ReadWholeFile(ini);  // so that every key follows a line end
+      const std::string raw = ReadWholeFile(ini);
+      if (raw.empty() && gapAllowed) continue;   // no file (the program never writes an empty one)
+      const std::string content = "\r\n" + raw;  // so that every key follows a line end
       bool whole = content.ends_with("\r\n") && std::count(content.begin(), content.end(), '\n') == 12;
       for (const std::string& key : keys)
         whole = whole && content.find("\r\n" + key + "=") != std::string::npos;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/shim.h"
 #include "tests/wine/wine_test_util.h"
 
 namespace qn::winetest {
@@ -148,6 +149,24 @@ TEST(Win32SystemText, AnsiConversionUsesCodePage932) {
       EXPECT_EQ(sys.FromAnsi(c.ansi), c.utf8) << c.utf8 << ": reading values.ini back changes it";
     }
   }
+  // UTF-8 and UTF-16 are converted by the program itself (Windows 95 cannot):
+  // damaged UTF-8 must name nothing rather than another file.
+  const struct {
+    std::string_view utf8;
+    std::wstring_view utf16;
+    std::string_view back;  // the UTF-8 the UTF-16 gives again
+  } texts[] = {
+      {"a\xC3\xA9\xE5\x88\x86", L"a\u00E9\u5206", "a\xC3\xA9\xE5\x88\x86"},
+      {"\xF0\x9F\x98\x80", L"\xD83D\xDE00", "\xF0\x9F\x98\x80"},  // outside the BMP: a surrogate pair
+      {"a\xC3", L"a\xFFFD", "a\xEF\xBF\xBD"},                     // cut short
+      {"\xC0\xAF", L"\xFFFD\xFFFD", "\xEF\xBF\xBD\xEF\xBF\xBD"},  // an overlong "/"
+      {"\xED\xA0\x80x", L"\xFFFDx", "\xEF\xBF\xBDx"},             // an encoded surrogate
+  };
+  for (const auto& t : texts) {
+    EXPECT_EQ(platform::win32::Widen(t.utf8), t.utf16) << "UTF-8 " << ::testing::PrintToString(t.utf8);
+    EXPECT_EQ(platform::win32::Narrow(t.utf16), t.back) << "UTF-8 " << ::testing::PrintToString(t.utf8);
+  }
+  EXPECT_EQ(platform::win32::Narrow(std::wstring(1, wchar_t{0xDC00})), "\xEF\xBF\xBD") << "a lone surrogate";
   for (const ErrorCode code : {err::kFileNotFound, err::kDiskFull, 0xDEAD0001u}) {
     const std::string text = sys.DescribeError(code);
     EXPECT_FALSE(text.empty()) << code << ": the recorded LastError would be blank";

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <utility>
 
-#include "platform/win32/wide.h"
+#include "platform/win32/shim.h"
 
 namespace qn::winetest {
 

@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "platform/win32/ui_form.h"
-#include "platform/win32/wide.h"
+#include "platform/win32/shim.h"
 #include "tests/wine/wine_test_util.h"
 
 namespace qn::guitest {
