@@ -7,6 +7,13 @@ sh scripts/deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 for preset in native win64 win32; do
+  # CMake keeps the compiler a tree was first configured with: a tree made
+  # before its toolchain file named another one is configured afresh.
+  if [ "$preset" != native ] && [ -d "build/$preset/CMakeFiles" ]; then
+    toolchain=cmake/mingw-$( [ "$preset" = win32 ] && echo i686 || echo x86_64 ).cmake
+    compiler=$(sed -n 's/^set(CMAKE_CXX_COMPILER \(.*\))$/\1/p' "$toolchain")
+    grep -qs "/$compiler\"" build/"$preset"/CMakeFiles/*/CMakeCXXCompiler.cmake || rm -rf "build/$preset"
+  fi
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
 done
