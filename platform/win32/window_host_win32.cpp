@@ -11,8 +11,10 @@ namespace qn::platform::win32 {
 
 namespace {
 
-// The window property that leads the drop hook back to its host.
-constexpr char kHostProperty[] = "Quarnimo.DropHook";
+// The host whose window the drop hook is in front of: one a process, as
+// the procedure it replaced. Not a window property: that would be a trip to
+// the window server (under Wine) for every message the window gets.
+Win32WindowHost* hookOwner = nullptr;
 
 // One WM_DROPFILES' items, read through DragQueryFile.
 class Win32DroppedItems final : public DroppedItems {
@@ -53,12 +55,12 @@ void Win32WindowHost::InstallDropHook(DropHandler onDrop) {
   HWND window = hwnd();
   if (!window) return;
   onDrop_ = std::move(onDrop);
-  if (previousWindowProc_) return;
-  if (!SetPropA(window, kHostProperty, this)) return;
+  if (previousWindowProc_ || hookOwner != nullptr) return;
+  hookOwner = this;
   const LONG_PTR previous =
       SetWindowLongPtrU(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Win32WindowHost::DropWindowProc));
   if (previous == 0) {
-    RemovePropA(window, kHostProperty);
+    hookOwner = nullptr;
     return;
   }
   previousWindowProc_ =
@@ -77,7 +79,7 @@ void Win32WindowHost::Unhook(HWND window) {
     return;
   }
   SetWindowLongPtrU(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousWindowProc_));
-  RemovePropA(window, kHostProperty);
+  hookOwner = nullptr;
   previousWindowProc_ = nullptr;
 }
 
@@ -102,7 +104,7 @@ void Win32WindowHost::Release() {
 int Win32WindowHost::RunMessageLoop() { return window_ ? win32::RunMessageLoop(*window_) : 0; }
 
 LRESULT CALLBACK Win32WindowHost::DropWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  auto* self = static_cast<Win32WindowHost*>(GetPropA(hwnd, kHostProperty));
+  Win32WindowHost* self = hookOwner;
   if (!self || !self->previousWindowProc_) return DefWindowProcU(hwnd, message, wParam, lParam);
   const WNDPROC previous = self->previousWindowProc_;
   if (message == WM_NCDESTROY) self->Unhook(hwnd);    // the window goes without an unload
