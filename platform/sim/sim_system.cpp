@@ -146,6 +146,15 @@ class SimFile : public File {
     return fits < size ? err::kDiskFull : err::kNone;
   }
 
+  ErrorCode Flush() override {
+    if (fd_ < 0 || sim_ == nullptr) return err::kInvalidHandle;
+    if (access_ != Access::kWrite) return err::kAccessDenied;
+    if (!DiskPresent()) return err::kNotReady;
+    if (ErrorCode failure = sim_->Fault(Op::kFlush, path_)) return failure;
+    sim_->flushes.push_back(path_);
+    return err::kNone;
+  }
+
   ErrorCode Close() override {
     if (fd_ < 0) return err::kNone;
     const ErrorCode fault = sim_ != nullptr ? sim_->Fault(Op::kClose, path_) : err::kNone;

@@ -52,6 +52,7 @@ enum class Op {
   kRemoveFolder,
   kFileLength,
   kChangeAttributes,
+  kFlush,
   kVolumeLabel,  // before reading or setting a label (path: the root)
 };
 
@@ -167,6 +168,7 @@ class SimSystem : public System {
   std::vector<StartedProcess> startedProcesses;
   std::vector<ShellOpenCall> shellOpens;
   std::vector<LabelWrite> labelWrites;
+  std::vector<std::string> flushes;  // every file flushed, by the path it was opened with
   // The system's own "no disk" box: a query met a drive without a disk while
   // the error mode let the system ask the user (one entry per box, the path).
   std::vector<std::string> noDiskBoxes;
