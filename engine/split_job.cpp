@@ -99,11 +99,17 @@ class Job {
   // the end state; may throw std::bad_alloc.
   int32_t Run();
 
-  // Closes whatever is still open; errors no longer matter on this way out.
+  // Closes whatever is still open and removes a part the run did not
+  // finish; errors no longer matter on this way out.
   void CloseAll() {
     buffer_.reset();
     if (part_ != nullptr) (void)part_->Close();
     part_.reset();
+    // A part cut short would pass for finished: a rerun with the skip policy
+    // keeps it, and the batch file then joins a corrupt file. It is always
+    // the run's own file, created new.
+    if (!unfinished_.empty()) (void)sys_.RemoveFile(unfinished_);
+    unfinished_.clear();
     if (source_ != nullptr) (void)source_->Close();
     source_.reset();
   }
@@ -121,7 +127,7 @@ class Job {
   // Copies `size` bytes from `offset` of the source into the new file at
   // `path`, a buffer at a time: into `fresh` when the gate created it, else
   // into a file made here. Gives 0, or the end state of the failure that
-  // stopped it.
+  // stopped it; the file then stays unfinished for CloseAll to remove.
   int32_t WritePart(const std::string& path, int64_t offset, int64_t size,
                     std::unique_ptr<platform::File> fresh);
 
@@ -130,6 +136,7 @@ class Job {
   const SplitJobView& view_;
   std::unique_ptr<platform::File> source_;
   std::unique_ptr<platform::File> part_;
+  std::string unfinished_;  // the path of a part created and not yet finished
   std::unique_ptr<char[]> buffer_;
   size_t bufferSize_ = 0;
 };
@@ -242,6 +249,7 @@ int32_t Job::WritePart(const std::string& path, int64_t offset, int64_t size,
                       platform::Disposition::kCreateNew, &error);
   }
   if (part_ == nullptr) return Fail(error != err::kNone ? error : err::kAccessDenied);
+  unfinished_ = path;
 
   for (int64_t done = 0; done < size;) {
     const size_t ask = std::min(bufferSize_, static_cast<size_t>(size - done));
@@ -252,9 +260,8 @@ int32_t Job::WritePart(const std::string& path, int64_t offset, int64_t size,
       error = part_->Write(buffer_.get(), got);
       if (error != err::kNone) return Fail(error);
     }
-    // The source became shorter during the run: the part keeps only bytes
-    // the source really had, and the run fails, so no part and no batch file
-    // pretends to be whole.
+    // The source became shorter during the run: the run fails, so no part
+    // and no batch file pretends to be whole.
     if (got < ask) return Fail(err::kHandleEof);
     done += static_cast<int64_t>(got);
   }
@@ -262,6 +269,7 @@ int32_t Job::WritePart(const std::string& path, int64_t offset, int64_t size,
   error = part_->Close();
   part_.reset();
   if (error != err::kNone) return Fail(error);
+  unfinished_.clear();
   return 0;
 }
 

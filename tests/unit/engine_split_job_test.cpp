@@ -237,11 +237,9 @@ TEST_F(SplitJobTest, FailuresInTheMiddleOfAPartEndByTheirKind) {
       EXPECT_EQ(Slice(n, 4), sim.ReadFile("D:\\OUT\\REPORT." + PartNumberText(n)))
           << "part " << n << ", finished before the failure, was damaged";
     }
-    if (!batch && sim.Exists("D:\\OUT\\REPORT.002")) {
-      const std::string cut = sim.ReadFile("D:\\OUT\\REPORT.002");
-      EXPECT_EQ(sourceBytes.substr(4, cut.size()), cut) << "the cut part holds bytes the source never had";
-    }
     if (!batch) {
+      EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.002"))
+          << "a part cut short stays, and a rerun with the skip policy would take it as finished";
       EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.003")) << "the split went on after a failure";
     }
     EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.bat")) << "a batch file promises parts a failed run lacks";
