@@ -87,6 +87,8 @@ BatchOutcome WriteRejoinBatch(platform::System& sys, const BatchRequest& request
     return outcome;
   }
   error = file->Write(ansi.data(), ansi.size());
+  // The end message may send the user to take the disk out.
+  if (error == platform::err::kNone && request.flush) error = file->Flush();
   const platform::ErrorCode closed = file->Close();
   outcome.error = error != platform::err::kNone ? error : closed;
   // A joiner cut short would later join part of the file without a word.

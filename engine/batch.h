@@ -30,6 +30,7 @@ struct BatchRequest {
   std::string_view longName;    // the source's file name as the window shows it
   std::string_view sourcePath;  // the source's short path, also the protected path
   int64_t count = 0;            // parts of the whole file
+  bool flush = false;           // on a removable disk: flushed before it is closed
 };
 
 // What writing the batch file came to: the gate's result, or the failure

@@ -139,6 +139,7 @@ class Job {
   std::string unfinished_;  // the path of a part created and not yet finished
   std::unique_ptr<char[]> buffer_;
   size_t bufferSize_ = 0;
+  bool removable_ = false;  // the parts go to a removable drive
 };
 
 void Job::Normalise(ui::TextBox& box) {
@@ -175,6 +176,7 @@ int32_t Job::Run() {
       driveType != platform::drive::kRamDisk) {
     return Refuse(kNotWritable, mb::kCritical);
   }
+  removable_ = driveType == platform::drive::kRemovable;
 
   view_.lblSize.SetCaption(SourceSizeText(split.lngFileSize));
   Size_Change(view_.plan, 0, 1);
@@ -225,7 +227,7 @@ int32_t Job::Run() {
   if (view_.plan.chkMkBat.Value() == 0) return end_state::kCompleted;
 
   const std::string longName = TextAfterLast(view_.txtInFile.Text(), "\\");
-  const BatchRequest request{stem, longName, sourcePath, count};
+  const BatchRequest request{stem, longName, sourcePath, count, removable_};
   const BatchOutcome batch = WriteRejoinBatch(sys_, request, view_.showStatus, view_.prepareOutputFile);
   if (batch.error != err::kNone) return Fail(batch.error);
   return batch.gateResult;
@@ -264,6 +266,12 @@ int32_t Job::WritePart(const std::string& path, int64_t offset, int64_t size,
     // and no batch file pretends to be whole.
     if (got < ask) return Fail(err::kHandleEof);
     done += static_cast<int64_t>(got);
+  }
+  // The next prompt invites the user to take the disk out: the part must be
+  // on it by then, not in the system's write cache.
+  if (removable_) {
+    error = part_->Flush();
+    if (error != err::kNone) return Fail(error);
   }
   // A failed close may have lost the last bytes: the part is not finished.
   error = part_->Close();

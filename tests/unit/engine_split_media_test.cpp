@@ -36,11 +36,19 @@ class FloppySplitTest : public SplitFixture {
   }
 };
 
-TEST_F(FloppySplitTest, FourMegabytesSpanThreeFloppiesAndJoinAgain) {
-  Source("C:\\DATA\\BIG.BIN", size_t{4} << 20, static_cast<double>(kFloppy), "A:\\");
+// Each prompt for the next disk invites the user to take the last one out:
+// what is on it must have left the system's write cache by then.
+TEST_F(FloppySplitTest, PartsSpanThreeDisksEachFlushedBeforeItIsTakenOut) {
+  floppy->totalBytes = 8192;
+  Source("C:\\DATA\\BIG.BIN", 20000, 8192, "A:\\");
   frm.chkMkBat.SetValue(1);
   std::vector<std::string> disks = {floppy->hostFolder};
   dialogs.onBox = [&](const BoxRecord& box) {
+    const std::string last = box.style == 65 ? "A:\\BIG.00" + std::to_string(disks.size()) : "A:\\BIG.bat";
+    for (const std::string& open : sim.OpenFilePaths()) {
+      EXPECT_FALSE(open.starts_with("A:")) << open << " is still open when the disk may be taken out";
+    }
+    EXPECT_TRUE(!sim.flushes.empty() && sim.flushes.back() == last) << last << " may still be in the cache";
     if (box.style == 65) disks.push_back(sim.SwapDisk('A', "DISK" + std::to_string(disks.size() + 1)));
   };
   dialogs.Expect(kNextDisk, 65, "", answer::kOk);
@@ -52,13 +60,19 @@ TEST_F(FloppySplitTest, FourMegabytesSpanThreeFloppiesAndJoinAgain) {
   EXPECT_EQ("COPY /B BIG.001+BIG.002+BIG.003 \"BIG.BIN\"\r\n", HostFile(disks[2] + "/BIG.bat"))
       << "the batch file is not on the last disk";
   std::string joined;
-  for (size_t i = 0; i < disks.size(); ++i) {
-    const std::string part = HostFile(disks[i] + "/BIG.00" + std::to_string(i + 1));
-    EXPECT_FALSE(part.empty()) << "disk " << i + 1 << " holds no part";
-    joined += part;
-  }
+  for (size_t i = 0; i < disks.size(); ++i) joined += HostFile(disks[i] + "/BIG.00" + std::to_string(i + 1));
   EXPECT_TRUE(joined == sourceBytes) << "the parts from the disks do not join to the source";
   EXPECT_EQ("DISK3", sim.Drive('A').label) << "the write test left the last disk renamed";
+}
+
+TEST_F(FloppySplitTest, APartThatCannotBeFlushedIsNotLeftBehind) {
+  Source("C:\\DATA\\REPORT.TXT", 8, 4, "A:\\");
+  sim.fault = [](Op op, std::string_view path) {
+    return op == Op::kFlush && path.ends_with("002") ? err::kWriteFault : err::kNone;
+  };
+  Split(kDeviceError, 16);
+  EXPECT_EQ(Slice(1, 4), sim.ReadFile("A:\\REPORT.001")) << "the finished part was damaged";
+  EXPECT_FALSE(sim.Exists("A:\\REPORT.002")) << "a part that may not be on the disk passes for finished";
 }
 
 // The gate must hear of the short last part's real size.
