@@ -15,8 +15,9 @@ namespace qn::engine {
 // The batch text, UTF-8, without the line end that follows its last line.
 // Line 1 is "COPY /B " + the parts 001 to 069 joined by "+" + " " + the quoted
 // target; each further line starts from the target itself and adds the next
-// 70 parts. Parts carry no folder and no quotes. A "%" is doubled, since the
-// command interpreter would otherwise read it as the start of a variable.
+// 70 parts. Parts carry no folder; a part is quoted only when its name holds
+// a character cmd or COPY would take apart (blank, "&", "^", "(", "+", ...).
+// A "%" is doubled, since cmd would otherwise read it as a variable.
 std::string RejoinBatchText(std::string_view bareStem, std::string_view targetName, int64_t count);
 
 // The output gate (see media::PrepareOutputFile). `created` may be null.
@@ -29,6 +30,7 @@ struct BatchRequest {
   std::string_view longName;    // the source's file name as the window shows it
   std::string_view sourcePath;  // the source's short path, also the protected path
   int64_t count = 0;            // parts of the whole file
+  bool flush = false;           // on a removable disk: flushed before it is closed
 };
 
 // What writing the batch file came to: the gate's result, or the failure

@@ -99,11 +99,17 @@ class Job {
   // the end state; may throw std::bad_alloc.
   int32_t Run();
 
-  // Closes whatever is still open; errors no longer matter on this way out.
+  // Closes whatever is still open and removes a part the run did not
+  // finish; errors no longer matter on this way out.
   void CloseAll() {
     buffer_.reset();
     if (part_ != nullptr) (void)part_->Close();
     part_.reset();
+    // A part cut short would pass for finished: a rerun with the skip policy
+    // keeps it, and the batch file then joins a corrupt file. It is always
+    // the run's own file, created new.
+    if (!unfinished_.empty()) (void)sys_.RemoveFile(unfinished_);
+    unfinished_.clear();
     if (source_ != nullptr) (void)source_->Close();
     source_.reset();
   }
@@ -121,7 +127,7 @@ class Job {
   // Copies `size` bytes from `offset` of the source into the new file at
   // `path`, a buffer at a time: into `fresh` when the gate created it, else
   // into a file made here. Gives 0, or the end state of the failure that
-  // stopped it.
+  // stopped it; the file then stays unfinished for CloseAll to remove.
   int32_t WritePart(const std::string& path, int64_t offset, int64_t size,
                     std::unique_ptr<platform::File> fresh);
 
@@ -130,8 +136,10 @@ class Job {
   const SplitJobView& view_;
   std::unique_ptr<platform::File> source_;
   std::unique_ptr<platform::File> part_;
+  std::string unfinished_;  // the path of a part created and not yet finished
   std::unique_ptr<char[]> buffer_;
   size_t bufferSize_ = 0;
+  bool removable_ = false;  // the parts go to a removable drive
 };
 
 void Job::Normalise(ui::TextBox& box) {
@@ -168,6 +176,7 @@ int32_t Job::Run() {
       driveType != platform::drive::kRamDisk) {
     return Refuse(kNotWritable, mb::kCritical);
   }
+  removable_ = driveType == platform::drive::kRemovable;
 
   view_.lblSize.SetCaption(SourceSizeText(split.lngFileSize));
   Size_Change(view_.plan, 0, 1);
@@ -218,7 +227,7 @@ int32_t Job::Run() {
   if (view_.plan.chkMkBat.Value() == 0) return end_state::kCompleted;
 
   const std::string longName = TextAfterLast(view_.txtInFile.Text(), "\\");
-  const BatchRequest request{stem, longName, sourcePath, count};
+  const BatchRequest request{stem, longName, sourcePath, count, removable_};
   const BatchOutcome batch = WriteRejoinBatch(sys_, request, view_.showStatus, view_.prepareOutputFile);
   if (batch.error != err::kNone) return Fail(batch.error);
   return batch.gateResult;
@@ -242,6 +251,7 @@ int32_t Job::WritePart(const std::string& path, int64_t offset, int64_t size,
                       platform::Disposition::kCreateNew, &error);
   }
   if (part_ == nullptr) return Fail(error != err::kNone ? error : err::kAccessDenied);
+  unfinished_ = path;
 
   for (int64_t done = 0; done < size;) {
     const size_t ask = std::min(bufferSize_, static_cast<size_t>(size - done));
@@ -252,16 +262,22 @@ int32_t Job::WritePart(const std::string& path, int64_t offset, int64_t size,
       error = part_->Write(buffer_.get(), got);
       if (error != err::kNone) return Fail(error);
     }
-    // The source became shorter during the run: the part keeps only bytes
-    // the source really had, and the run fails, so no part and no batch file
-    // pretends to be whole.
+    // The source became shorter during the run: the run fails, so no part
+    // and no batch file pretends to be whole.
     if (got < ask) return Fail(err::kHandleEof);
     done += static_cast<int64_t>(got);
+  }
+  // The next prompt invites the user to take the disk out: the part must be
+  // on it by then, not in the system's write cache.
+  if (removable_) {
+    error = part_->Flush();
+    if (error != err::kNone) return Fail(error);
   }
   // A failed close may have lost the last bytes: the part is not finished.
   error = part_->Close();
   part_.reset();
   if (error != err::kNone) return Fail(error);
+  unfinished_.clear();
   return 0;
 }
 

@@ -22,6 +22,18 @@ double ExactProduct(uint32_t a, uint32_t b, uint32_t c) {
   return static_cast<double>(a) * static_cast<double>(b) * static_cast<double>(c);
 }
 
+// Runs `query` with the system's critical-error box off: a drive without a
+// disk must fail the query, not stop the user with the system's own "no
+// disk" box before the program's prompt, and again on every retry.
+template <typename Query>
+auto WithoutCriticalErrorBox(platform::System& sys, Query query) {
+  sys.SwapErrorMode(kNoCriticalErrorDialog);
+  auto result = query();
+  // Back to the default, not to the previous mode: the program never sets another.
+  sys.SwapErrorMode(kDefaultErrorMode);
+  return result;
+}
+
 double ToDouble(uint64_t value) {
   return LargeToDouble(static_cast<int32_t>(static_cast<uint32_t>(value)),
                        static_cast<int32_t>(static_cast<uint32_t>(value >> 32)));
@@ -40,11 +52,7 @@ std::string DrivePart(std::string_view path) {
 
 int32_t GetPathAttributes(platform::System& sys, std::string_view path, uint8_t fileMode) {
   const std::string query = fileMode == 0 ? WithBackslash(path) : std::string(path);
-  sys.SwapErrorMode(kNoCriticalErrorDialog);
-  const int32_t attributes = sys.FileAttributes(query);
-  // Back to the default, not to the previous mode: the program never sets another.
-  sys.SwapErrorMode(kDefaultErrorMode);
-  return attributes;
+  return WithoutCriticalErrorBox(sys, [&] { return sys.FileAttributes(query); });
 }
 
 int32_t GetPathDriveType(platform::System& sys, std::string_view path) {
@@ -67,14 +75,14 @@ int32_t QueryDiskSpace(platform::System& sys, std::string_view path, double* tot
   const std::string drive = DrivePart(path);
   if (HasExtendedDiskSpace(sys)) {
     platform::DiskSpaceEx space;
-    if (!sys.FreeSpaceEx(drive, &space)) return 0;
+    if (!WithoutCriticalErrorBox(sys, [&] { return sys.FreeSpaceEx(drive, &space); })) return 0;
     *total = ToDouble(space.total);
     *free = ToDouble(space.totalFree);
     *available = ToDouble(space.availableToCaller);
     return 1;
   }
   platform::DiskClusters clusters;
-  if (!sys.FreeSpaceClusters(drive, &clusters)) return 0;
+  if (!WithoutCriticalErrorBox(sys, [&] { return sys.FreeSpaceClusters(drive, &clusters); })) return 0;
   *total = ExactProduct(clusters.totalClusters, clusters.sectorsPerCluster, clusters.bytesPerSector);
   *free = ExactProduct(clusters.freeClusters, clusters.sectorsPerCluster, clusters.bytesPerSector);
   *available = *free;
@@ -110,11 +118,12 @@ double LargeToDouble(int32_t low, int32_t high) {
 int32_t TestVolumeWritable(platform::System& sys, std::string_view path) {
   const std::string root = WithBackslash(path);
   if (GetPathAttributes(sys, root, 1) < 1) return -1;
+  // The disk may have gone since the attribute query.
   std::string label;
-  if (!sys.ReadVolumeLabel(root, &label)) label.clear();
+  if (!WithoutCriticalErrorBox(sys, [&] { return sys.ReadVolumeLabel(root, &label); })) label.clear();
   label = TrimAtNull(label);
-  const int32_t result = sys.WriteVolumeLabel(root, kTestLabel);
-  if (result == 1) (void)sys.WriteVolumeLabel(root, label);
+  const int32_t result = WithoutCriticalErrorBox(sys, [&] { return sys.WriteVolumeLabel(root, kTestLabel); });
+  if (result == 1) (void)WithoutCriticalErrorBox(sys, [&] { return sys.WriteVolumeLabel(root, label); });
   return result;
 }
 

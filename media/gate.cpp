@@ -158,6 +158,9 @@ int32_t PrepareOutputFile(platform::System& sys, platform::Dialogs& dialogs, con
   const auto required = static_cast<double>(requiredBytes);
   *skip = 0;
   if (created != nullptr) created->reset();
+  // A fixed drive's size cannot change while the user looks at the question:
+  // Yes means write anyway, not ask again.
+  bool roomAccepted = false;
 
   for (;;) {
     // Drive: a removable disk must be there, writable and roomy enough.
@@ -183,9 +186,9 @@ int32_t PrepareOutputFile(platform::System& sys, platform::Dialogs& dialogs, con
         if (dialogs.MsgBox(kAbortQuestion, kStyleAbort, "") == answer::kNo) continue;
         return gate::kAborted;
       }
-    } else if (required > FixedCapacity(sys, inputs.run, drive)) {
-      if (dialogs.MsgBox(kNoRoom, kStyleNoRoom, "") == answer::kYes) continue;
-      return gate::kAborted;
+    } else if (!roomAccepted && required > FixedCapacity(sys, inputs.run, drive)) {
+      if (dialogs.MsgBox(kNoRoom, kStyleNoRoom, "") != answer::kYes) return gate::kAborted;
+      roomAccepted = true;
     }
 
     bool refused = false;

@@ -23,9 +23,9 @@ std::string GetShortPath(platform::System& sys, std::string_view path) {
 }
 
 // Takes any path text; gives back the text itself when it holds no "~", else
-// the drive (or network prefix and server) followed by the stored name of
-// every component the listing can name. "" when the path does not exist or
-// is relative (neither ":" nor a network prefix "\\").
+// the drive (or network prefix and server) followed by every component in
+// its stored name, or as written where the listing cannot name it. "" when
+// the path does not exist or is relative (neither ":" nor a network prefix "\\").
 std::string GetLongPath(platform::System& sys, std::string_view path) {
   if (!Exists(sys, path)) return "";
   const bool hasDrive = path.find(':') != std::string_view::npos;
@@ -44,13 +44,15 @@ std::string GetLongPath(platform::System& sys, std::string_view path) {
     scan = end + 1;
   }
 
-  // A component whose listing names nothing is left out: the share part of a
-  // network path cannot be listed, and inventing a spelling would be worse.
+  // A component the listing cannot name (the share of a network path, whose
+  // root cannot be listed) stays as written: leaving it out would name
+  // another path.
   while (scan < path.size()) {
     const size_t slash = path.find('\\', scan);
     if (slash == std::string_view::npos) break;
     const std::string name = sys.ListFirst(path.substr(0, slash), kListMaskFolders);
-    if (!name.empty()) result += "\\" + name;
+    result += "\\";
+    result += name.empty() ? path.substr(scan, slash - scan) : std::string_view(name);
     scan = slash + 1;
   }
 
@@ -61,7 +63,9 @@ std::string GetLongPath(platform::System& sys, std::string_view path) {
 
   const int32_t mask = IsFolder(sys, path) ? kListMaskFolders : kListMaskFiles;
   const std::string last = sys.ListFirst(path, mask);
-  if (!last.empty()) result += "\\" + last;
+  const std::string_view written = scan < path.size() ? path.substr(scan) : std::string_view();
+  const std::string_view name = last.empty() ? written : std::string_view(last);
+  if (!name.empty()) result.append("\\").append(name);
   return result;
 }
 

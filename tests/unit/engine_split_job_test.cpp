@@ -45,6 +45,9 @@ void SetRaw(ui::TextBox& box, const char* text) {
 
 TEST_F(SplitJobTest, PartsHoldTheSourceInOrderAndNothingElse) {
   constexpr size_t kWhole = kCopyBufferBytes;
+  sim.AddDrive('M', DriveSpec{.type = drive::kRamDisk});
+  sim.AddDrive('R', DriveSpec{.type = drive::kCdRom});
+  sim.MakeFolders("R:\\DISC");
   struct Case {
     const char* what;
     const char* source;
@@ -54,20 +57,27 @@ TEST_F(SplitJobTest, PartsHoldTheSourceInOrderAndNothingElse) {
     bool sameFolder;
     const char* stem;  // of the parts' paths
     int64_t count;
+    const char* output = "D:\\OUT";
   } cases[] = {
       {"an exact multiple: no empty extra part", "C:\\DATA\\REPORT.TXT", 12, 4, kWhole, false,
        "D:\\OUT\\REPORT.", 3},
-      {"a part larger than the source", "C:\\DATA\\SMALL.BIN", 5, 100, kWhole, false, "D:\\OUT\\SMALL.", 1},
+      {"a part larger than the source, on a RAM disk", "C:\\DATA\\SMALL.BIN", 5, 100, kWhole, false,
+       "M:\\SMALL.", 1, "M:\\"},
       {"a long name gives the short one", "C:\\DATA\\Annual Report.xls", 7, 5, kWhole, false,
        "D:\\OUT\\ANNUAL~1.", 2},
-      {"same folder, a dot in the folder's name", "C:\\V1.2\\DATA", 4, 3, kWhole, true, "C:\\V1.2\\DATA.", 2},
+      {"same folder, a dot in the folder's name; the field's CD-ROM does not count", "C:\\V1.2\\DATA", 4, 3,
+       kWhole, true, "C:\\V1.2\\DATA.", 2, "R:\\DISC"},
       {"a part of several buffers and a rest", "C:\\DATA\\BIG.BIN", 25, 10, 4, false, "D:\\OUT\\BIG.", 3},
       {"a part of exactly one buffer", "C:\\DATA\\EVEN.BIN", 11, 4, 4, false, "D:\\OUT\\EVEN.", 3},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Source(c.source, c.length, static_cast<double>(c.partSize));
+    Source(c.source, c.length, static_cast<double>(c.partSize), c.output);
     frm.chkSamDir.SetValue(c.sameFolder ? 1 : 0);
+    // The batch box is off: a batch file of the user's there stays.
+    frm.chkMkBat.SetValue(0);
+    const std::string batch = std::string(c.stem) + "bat";
+    sim.WriteFile(batch, "the user's own");
     frm.copyBuffer.bytes = c.buffer;
     size_t largestRead = 0;
     sim.beforeRead = [&](std::string_view, int64_t, size_t size) {
@@ -81,6 +91,7 @@ TEST_F(SplitJobTest, PartsHoldTheSourceInOrderAndNothingElse) {
     }
     EXPECT_FALSE(sim.Exists(c.stem + PartNumberText(c.count + 1))) << "an extra part was written";
     EXPECT_LE(largestRead, c.buffer) << "a read overran the run's buffer";
+    EXPECT_EQ("the user's own", sim.ReadFile(batch)) << "a batch file was written with the box off";
     EXPECT_EQ(SourceSizeText(static_cast<double>(c.length)), frm.lblSize.Caption())
         << "the size shown is stale";
   }
@@ -99,6 +110,8 @@ TEST_F(SplitJobTest, RangesWriteOnlyTheirPartsAtTheirPlaces) {
       {"first above last: nothing", "6", "5", {}},
   };
   // 38 bytes in parts of 4: ten parts, the last one 2 bytes.
+  std::string joined = "REPORT.001";
+  for (int64_t n = 2; n <= 10; ++n) joined += "+REPORT." + PartNumberText(n);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     std::filesystem::remove_all(sim.HostPath("D:\\OUT"));
@@ -108,7 +121,10 @@ TEST_F(SplitJobTest, RangesWriteOnlyTheirPartsAtTheirPlaces) {
     if (!frm.mnuSettings[3].Checked()) frm.mnuSettings[3].UserClick();
     SetRaw(frm.txtSpltPart[1], c.last);
     SetRaw(frm.txtSpltPart[0], c.first);
+    frm.chkMkBat.SetValue(1);
     Split(kDone, kInformation);
+    EXPECT_EQ("COPY /B " + joined + " \"REPORT.TXT\"\r\n", sim.ReadFile("D:\\OUT\\REPORT.bat"))
+        << "the batch file of a range does not join the whole file";
     for (int64_t n = 1; n <= 12; ++n) {
       const std::string path = "D:\\OUT\\REPORT." + PartNumberText(n);
       const bool wanted = std::find(c.written.begin(), c.written.end(), n) != c.written.end();
@@ -117,6 +133,20 @@ TEST_F(SplitJobTest, RangesWriteOnlyTheirPartsAtTheirPlaces) {
         EXPECT_EQ(Slice(n, 4), sim.ReadFile(path)) << path << " holds the wrong bytes";
       }
     }
+  }
+}
+
+// The count shown when the source was chosen is stale by the time of the
+// split; the parts must follow the source as it is now.
+TEST_F(SplitJobTest, ASourceThatGrewSinceItWasChosenGivesItsRealParts) {
+  Source("C:\\DATA\\REPORT.TXT", 10, 4);
+  frm.mnuSettings[3].UserClick();  // range mode: 1 to 3
+  sourceBytes = Bytes(14, 2);
+  sim.WriteFile(sourcePath, sourceBytes);
+  Split(kDone, kInformation);
+  for (int64_t n = 1; n <= 4; ++n) {
+    const std::string part = "D:\\OUT\\REPORT." + PartNumberText(n);
+    EXPECT_EQ(Slice(n, 4).substr(0, n == 4 ? 2 : 4), sim.ReadFile(part)) << part << " is not its piece";
   }
 }
 
@@ -147,15 +177,21 @@ TEST_F(SplitJobTest, TheLargestSourceIsSplitAndOneByteMoreIsRefused) {
   EXPECT_EQ(std::string(2147483647 - 1473 * 1457664LL, '\0'), sim.ReadFile("D:\\OUT\\HUGE.1474"))
       << "the last part of the largest source has the wrong size";
 
-  sim.MakeSparseFile("C:\\DATA\\HUGER.BIN", 2147483648LL);
-  Choose("C:\\DATA\\HUGER.BIN", "D:\\OUT", 1457664);
-  Split("ファイルのサイズが２ＧＢ以上なので分割ができません", kWarning);
-  EXPECT_FALSE(sim.Exists("D:\\OUT\\HUGER.001")) << "a refused source was split";
+  // Lengths a 32-bit reading would take for 0, 1 or a negative number.
+  for (const int64_t length : {2147483648LL, 4294967296LL, 4294967297LL}) {
+    SCOPED_TRACE(length);
+    sim.MakeSparseFile("C:\\DATA\\HUGER.BIN", length);
+    Choose("C:\\DATA\\HUGER.BIN", "D:\\OUT", 1457664);
+    Split("ファイルのサイズが２ＧＢ以上なので分割ができません", kWarning);
+    EXPECT_FALSE(sim.Exists("D:\\OUT\\HUGER.001")) << "a refused source was split";
+  }
 }
 
 // ---- failures ------------------------------------------------------------------
 
+// On a removable disk, so that every part is also flushed.
 TEST_F(SplitJobTest, FailuresInTheMiddleOfAPartEndByTheirKind) {
+  sim.AddDrive('A', DriveSpec{.type = drive::kRemovable, .totalBytes = 1 << 20});
   struct Case {
     const char* what;
     bool shrinks;  // instead of a failing call, the source becomes shorter
@@ -163,31 +199,39 @@ TEST_F(SplitJobTest, FailuresInTheMiddleOfAPartEndByTheirKind) {
     platform::ErrorCode error;
     const char* message;
     bool recordedNumber;
+    const char* failing = "REPORT.002";  // the second part, so the first shows that earlier work survives
   } cases[] = {
       {"a bad sector on reading", false, Op::kRead, err::kCrc, kDeviceError, false},
       {"a write fault", false, Op::kWrite, err::kWriteFault, kDeviceError, false},
       {"a disk pulled while writing", false, Op::kWrite, err::kNotReady, kDeviceError, false},
       {"memory refused by the system", false, Op::kRead, err::kNotEnoughMemory, kNoMemory, false},
       {"a full disk", false, Op::kWrite, err::kDiskFull, kFailed, true},
+      {"a part that cannot be flushed to the disk", false, Op::kFlush, err::kWriteFault, kDeviceError, false},
       {"a failed close", false, Op::kClose, err::kAccessDenied, kFailed, true},
       {"a part that cannot be created", false, Op::kOpen, err::kAccessDenied, kFailed, true},
       {"a source that became shorter", true, Op::kRead, err::kHandleEof, kFailed, true},
+      {"a batch file that cannot be created", false, Op::kOpen, err::kAccessDenied, kFailed, true,
+       "REPORT.bat"},
+      {"a batch file that does not fit", false, Op::kWrite, err::kDiskFull, kFailed, true, "REPORT.bat"},
+      {"a batch file whose close fails", false, Op::kClose, err::kAccessDenied, kFailed, true, "REPORT.bat"},
+      {"a batch file that cannot be flushed", false, Op::kFlush, err::kNotReady, kDeviceError, false,
+       "REPORT.bat"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     recorded.clear();
-    Source("C:\\DATA\\REPORT.TXT", 12, 4);
+    Source("C:\\DATA\\REPORT.TXT", 12, 4, "A:\\");
     frm.chkMkBat.SetValue(1);
     frm.copyBuffer.bytes = 2;  // two reads and two writes a part
     int reads = 0;
     int writes = 0;
-    // The second half of the second part fails, so the first part shows
-    // that earlier work survives.
+    const bool batch = std::string_view(c.failing).ends_with("bat");
+    // A part fails in its second half.
     sim.fault = [&](Op op, std::string_view path) {
       if (c.shrinks || op != c.op) return err::kNone;
       if (op == Op::kRead) return ++reads == 4 ? c.error : err::kNone;
-      if (path.find("REPORT.002") == std::string_view::npos) return err::kNone;
-      return op != Op::kWrite || ++writes == 2 ? c.error : err::kNone;
+      if (!path.ends_with(c.failing)) return err::kNone;
+      return op != Op::kWrite || batch || ++writes == 2 ? c.error : err::kNone;
     };
     if (c.shrinks) {
       sim.beforeRead = [&](std::string_view, int64_t offset, size_t) {
@@ -199,13 +243,16 @@ TEST_F(SplitJobTest, FailuresInTheMiddleOfAPartEndByTheirKind) {
     Split(c.message, kCritical);
     sim.fault = nullptr;
     sim.beforeRead = nullptr;
-    EXPECT_EQ(Slice(1, 4), sim.ReadFile("D:\\OUT\\REPORT.001")) << "the part before the failure was damaged";
-    if (sim.Exists("D:\\OUT\\REPORT.002")) {
-      const std::string cut = sim.ReadFile("D:\\OUT\\REPORT.002");
-      EXPECT_EQ(sourceBytes.substr(4, cut.size()), cut) << "the cut part holds bytes the source never had";
+    for (int64_t n = 1; n <= (batch ? 3 : 1); ++n) {
+      EXPECT_EQ(Slice(n, 4), sim.ReadFile("A:\\REPORT." + PartNumberText(n)))
+          << "part " << n << ", finished before the failure, was damaged";
     }
-    EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.003")) << "the split went on after a failure";
-    EXPECT_FALSE(sim.Exists("D:\\OUT\\REPORT.bat")) << "a batch file was written after a failure";
+    if (!batch) {
+      EXPECT_FALSE(sim.Exists("A:\\REPORT.002"))
+          << "a part cut short stays, and a rerun with the skip policy would take it as finished";
+      EXPECT_FALSE(sim.Exists("A:\\REPORT.003")) << "the split went on after a failure";
+    }
+    EXPECT_FALSE(sim.Exists("A:\\REPORT.bat")) << "a batch file promises parts a failed run lacks";
     EXPECT_EQ(c.recordedNumber ? Errors{c.error} : Errors{}, recorded) << "LastErrorNumber is wrong";
   }
 }
@@ -226,17 +273,6 @@ TEST_F(SplitJobTest, TheOneBufferThatCannotBeHadEndsForLackOfMemoryBeforeAnyProm
   EXPECT_TRUE(recorded.empty()) << "a lack of memory was recorded as another failure";
 }
 
-TEST_F(SplitJobTest, ABatchFileNamedLikeTheSourceIsNotWritten) {
-  Source("C:\\DATA\\JOIN.bat", 10, 4, "C:\\DATA");
-  frm.chkSamDir.SetValue(1);
-  frm.chkMkBat.SetValue(1);
-  dialogs.Expect("ファイルを上書きするのは無理でした", kCritical, "", answer::kOk);
-  frm.btnSpltExec.UserClick();
-  EXPECT_EQ(0u, dialogs.Pending()) << "the user was not told the source cannot be overwritten";
-  EXPECT_EQ(1u, dialogs.boxes.size()) << "a further end message followed";
-  AfterAnyRun();
-}
-
 // ---- checks ------------------------------------------------------------------
 
 TEST_F(SplitJobTest, ChecksComeInOrderAndTouchNoFile) {
@@ -244,7 +280,9 @@ TEST_F(SplitJobTest, ChecksComeInOrderAndTouchNoFile) {
   sim.WriteFile("C:\\DATA\\EMPTY.TXT", "");
   sim.WriteFile("C:\\DATA\\REPORT.TXT", "0123456789");
   sim.AddDrive('R', DriveSpec{.type = drive::kCdRom});
-  sim.MakeFolders("R:\\DISC");
+  sim.WriteFile("R:\\DISC\\REPORT.TXT", "0123456789");
+  sim.AddDrive('N', DriveSpec{.type = drive::kRemote});
+  sim.MakeFolders("N:\\OUT");
   struct Case {
     const char* what;
     const char* source;
@@ -252,21 +290,27 @@ TEST_F(SplitJobTest, ChecksComeInOrderAndTouchNoFile) {
     double partSize;
     const char* message;
     int style;
+    bool sameFolder = false;
   } cases[] = {
       {"no source and no folder: the source first", "", "D:\\NONE", 4, "分割するファイルがありません",
        kCritical},
       {"a missing source", "C:\\DATA\\NONE.TXT", "D:\\OUT", 4, "分割するファイルがありません", kCritical},
       {"a missing output folder", "C:\\DATA\\REPORT.TXT", "D:\\NONE", 4, "出力先が見つかりません", kCritical},
+      {"a missing output folder in same-folder mode", "C:\\DATA\\REPORT.TXT", "D:\\NONE", 4,
+       "出力先が見つかりません", kCritical, true},
       {"a folder as source", "C:\\DATA\\FOLDER", "D:\\OUT", 4, "ディレクトリは分割できません", kWarning},
       {"no part size, before the empty source", "C:\\DATA\\EMPTY.TXT", "D:\\OUT", 0,
        "分割サイズを0バイトより大きくして下さい", kWarning},
       {"an empty source", "C:\\DATA\\EMPTY.TXT", "D:\\OUT", 4,
        "ファイルのサイズが0バイトなので分割を行いません", kWarning},
-      {"a CD-ROM drive", "C:\\DATA\\REPORT.TXT", "R:\\DISC", 4, "書き込み出来ないディスクです", kCritical},
+      {"a network drive", "C:\\DATA\\REPORT.TXT", "N:\\OUT", 4, "書き込み出来ないディスクです", kCritical},
+      {"same folder on a CD-ROM: the drive of the parts, not of the field", "R:\\DISC\\REPORT.TXT", "D:\\OUT",
+       4, "書き込み出来ないディスクです", kCritical, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Choose(c.source, c.output, c.partSize);
+    frm.chkSamDir.SetValue(c.sameFolder ? 1 : 0);
     sim.opens.clear();
     std::vector<std::string> status;
     dialogs.onBox = [&](const BoxRecord&) { status.push_back(frm.lblComplt.Caption()); };

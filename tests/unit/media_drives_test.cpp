@@ -16,14 +16,15 @@ namespace attr = platform::attr;
 namespace drive = platform::drive;
 using platform::OsVersion;
 using platform::sim::DriveSpec;
+using platform::sim::Op;
 using platform::sim::SimSystem;
 
 constexpr OsVersion kWin95{148, 4, 0, 950, 1};
 constexpr OsVersion kNt4{148, 4, 0, 1381, 2};
 
-TEST(DrivesTest, PathAttributesWithTheCriticalErrorDialogOff) {
+TEST(DrivesTest, PathAttributesOfADriveAskItsRoot) {
   SimSystem sim;
-  DriveSpec& floppy = sim.AddDrive('A', DriveSpec{.type = drive::kRemovable, .totalBytes = 1457664});
+  sim.AddDrive('A', DriveSpec{.type = drive::kRemovable, .totalBytes = 1457664});
   sim.MakeFolders("C:\\Parts");
 
   struct Case {
@@ -39,16 +40,32 @@ TEST(DrivesTest, PathAttributesWithTheCriticalErrorDialogOff) {
   };
   for (const Case& c : cases) {
     sim.attributeQueries.clear();
-    sim.errorModeCalls.clear();
     EXPECT_EQ(c.attributes, GetPathAttributes(sim, c.path, c.fileMode)) << c.path << ": " << c.why;
     ASSERT_EQ(1u, sim.attributeQueries.size());
     EXPECT_EQ(c.queried, sim.attributeQueries[0].path) << c.path << ": " << c.why;
-    EXPECT_EQ(1u, sim.attributeQueries[0].errorMode)
-        << "the user would see the system's critical-error dialog for an empty drive";
-    EXPECT_EQ((std::vector<uint32_t>{1, 0}), sim.errorModeCalls) << "the error mode must be set back to 0";
   }
-  floppy.notReady = true;
-  EXPECT_EQ(-1, GetPathAttributes(sim, "A:", 0)) << "an empty drive must read as missing";
+}
+
+// Every question the gate asks about a drive without a disk, on either kind
+// of system: the system's own "no disk" box would come before the program's
+// prompt, and again on every retry.
+TEST(DrivesTest, AnEmptyDriveIsQueriedWithoutTheSystemsNoDiskBox) {
+  for (const OsVersion& version : {kNt4, kWin95}) {
+    SimSystem sim;
+    sim.version = version;
+    DriveSpec& floppy = sim.AddDrive('A', DriveSpec{.type = drive::kRemovable, .totalBytes = 1457664});
+    floppy.notReady = true;
+    EXPECT_EQ(-1, GetPathAttributes(sim, "A:\\", 0)) << "an empty drive must read as missing";
+    EXPECT_EQ(0.0, GetDriveCapacity(sim, "A:\\REPORT.")) << "an empty drive has no capacity";
+    // The disk taken out just as the write test reads its label.
+    floppy.notReady = false;
+    sim.fault = [&](Op op, std::string_view) {
+      if (op == Op::kVolumeLabel) floppy.notReady = true;
+      return platform::err::kNone;
+    };
+    EXPECT_NE(1, TestVolumeWritable(sim, "A:")) << "a disk taken out passed the write test";
+    EXPECT_TRUE(sim.noDiskBoxes.empty()) << "the system asked for a disk first: " << sim.noDiskBoxes[0];
+  }
 }
 
 TEST(DrivesTest, DriveTypesAndCapacity) {
@@ -63,7 +80,6 @@ TEST(DrivesTest, DriveTypesAndCapacity) {
 
   EXPECT_EQ(1457664.0, GetDriveCapacity(sim, "A:\\FULL.BIN")) << "a full disk still reports its total size";
   EXPECT_EQ(8589934592.0, GetDriveCapacity(sim, "C:")) << "sizes above 4 GiB must not wrap";
-  EXPECT_EQ(0.0, GetDriveCapacity(sim, "B:")) << "an empty drive has no capacity";
   EXPECT_EQ(0.0, GetDriveCapacity(sim, "\\\\srv\\share\\dir")) << "a network path cannot be queried";
 
   double total = -1;

@@ -86,11 +86,21 @@ TEST_F(GateTest, ExistingFileUnderEachPolicyAndAnswer) {
 TEST_F(GateTest, TheSourceIsNeverDeleted) {
   const std::string source = "D:\\OUT\\DATA.001";
   sim.WriteFile(source, "source bytes");
-  const GateInputs inputs{policy::kOverwrite, outputFolder, {}};
-  for (const char* stem : {"d:\\out\\DATA.", "D:\\OUT\\data."}) {  // the source in other letter case
+  struct Case {
+    const char* stem;  // the source in other letter case
+    uint8_t policy;
+  } cases[] = {
+      {"d:\\out\\DATA.", policy::kOverwrite},
+      {"D:\\OUT\\data.", policy::kOverwrite},
+      {"D:\\OUT\\DATA.", policy::kAsk},  // the user answers Yes
+  };
+  for (const Case& c : cases) {
+    const GateInputs inputs{c.policy, outputFolder, {}};
+    if (c.policy == policy::kAsk)
+      dialogs.Expect(std::string(c.stem) + "001を上書きしますか？", 35, "", answer::kYes);
     dialogs.Expect("ファイルを上書きするのは無理でした", 16, "", answer::kOk);
-    EXPECT_EQ(gate::kIsSource, PrepareOutputFile(sim, dialogs, inputs, stem, "001", source, 12, &skip))
-        << stem << "001: the split goes on over its own source";
+    EXPECT_EQ(gate::kIsSource, PrepareOutputFile(sim, dialogs, inputs, c.stem, "001", source, 12, &skip))
+        << c.stem << "001: the split goes on over its own source";
     EXPECT_EQ("source bytes", sim.ReadFile(source)) << "the source file was deleted or changed";
   }
 }
@@ -177,17 +187,22 @@ TEST_F(GateTest, AVanishedOutputFolderCanBeRecreated) {
   EXPECT_EQ(gate::kGo, Ask("D:\\OUT\\REPORT.", "bat")) << "the batch file is refused for the field's folder";
 }
 
-TEST_F(GateTest, AFixedDriveTooSmallAsksToGoOn) {
-  DriveSpec& small = sim.AddDrive('E', DriveSpec{.totalBytes = 4096});
+TEST_F(GateTest, AFixedDriveIsMeasuredByItsSizeAndYesGoesOn) {
+  sim.AddDrive('E', DriveSpec{.totalBytes = 4096});
+  sim.WriteFile("E:\\OTHER.BIN", std::string(2048, 'x'));
   outputFolder = "E:\\";
-  EXPECT_EQ(gate::kGo, Ask("E:\\REPORT.", "001", 4096)) << "a file exactly as large as the drive is refused";
+  // Room is the drive's size, not what is free: the write reports a full disk.
+  EXPECT_EQ(gate::kGo, Ask("E:\\REPORT.", "001", 4096)) << "a file as large as the drive is refused";
 
   dialogs.Expect("容量が足りません。続行しますか？", 20, "", answer::kNo);
   EXPECT_EQ(gate::kAborted, Ask("E:\\REPORT.", "001", 4097)) << "No does not abort";
 
-  dialogs.onBox = [&](const BoxRecord&) { small.totalBytes = 1 << 20; };
+  // Yes writes the part, after the old one is deleted, without asking again.
+  sim.WriteFile("E:\\REPORT.001", "old");
   dialogs.Expect("容量が足りません。続行しますか？", 20, "", answer::kYes);
-  EXPECT_EQ(gate::kGo, Ask("E:\\REPORT.", "001", 4097)) << "Yes after a larger drive does not go on";
+  EXPECT_EQ(gate::kGo, Ask("E:\\REPORT.", "001", 4097)) << "Yes does not go on";
+  EXPECT_EQ(2u, dialogs.boxes.size()) << "the drive cannot grow, yet the user is asked again";
+  EXPECT_FALSE(sim.Exists("E:\\REPORT.001")) << "the old part is still in the way";
 }
 
 TEST_F(GateTest, AFloppyDriveAsksForADiskWithRoom) {
@@ -202,12 +217,25 @@ TEST_F(GateTest, AFloppyDriveAsksForADiskWithRoom) {
 
   dialogs.onBox = nullptr;
 
-  // An old part that will be replaced gives its room back (a used disk
-  // asking for the next one is the floppy split's own test).
-  sim.WriteFile("A:\\REPORT.001", std::string(kFloppy - 512, 'o'));
-  EXPECT_EQ(gate::kGo, Ask("A:\\REPORT.", "001", kFloppy))
-      << "replacing a part on a full disk asks for another";
-  EXPECT_FALSE(sim.Exists("A:\\REPORT.001")) << "the old part was not removed for the new one";
+  // What the disk in the drive still has, read from cluster counts where the
+  // system has no 64-bit query; an old part that will be replaced gives its
+  // room back.
+  for (const platform::OsVersion version : {sim.version, platform::OsVersion{148, 4, 0, 950, 1}}) {
+    SCOPED_TRACE(version.platformId == 1 ? "Windows 95" : "NT");
+    sim.version = version;
+    sim.SwapDisk('A');
+    sim.WriteFile("A:\\OTHER.BIN", std::string(kFloppy - 4096, 'x'));
+    EXPECT_EQ(gate::kGo, Ask("A:\\REPORT.", "001", 4096)) << "a part that fits the disk asks for another";
+    // No to the abort question brings the prompt back.
+    for (const int abort : {answer::kNo, answer::kYes}) {
+      dialogs.Expect("ドライブ A: に次のディスクを入れて下さい", 65, "", answer::kCancel);
+      dialogs.Expect("分割を中断しますか？", 36, "", abort);
+    }
+    EXPECT_EQ(gate::kAborted, Ask("A:\\REPORT.", "001", 4097)) << "a part that does not fit is let through";
+    sim.WriteFile("A:\\REPORT.001", std::string(2048, 'o'));
+    EXPECT_EQ(gate::kGo, Ask("A:\\REPORT.", "001", 4096)) << "replacing a part asks for another disk";
+    EXPECT_FALSE(sim.Exists("A:\\REPORT.001")) << "the old part was not removed for the new one";
+  }
 }
 
 }  // namespace

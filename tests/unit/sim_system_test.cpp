@@ -1,6 +1,6 @@
 // The simulated machine's rules that a feature test would pass over silently
 // if the simulation got them wrong: short names and lookup, sharing and
-// deletion, a full disk.
+// deletion. (Free space by whole clusters is the drive tests'.)
 #include "platform/sim/sim_system.h"
 
 #include <gtest/gtest.h>
@@ -55,22 +55,6 @@ TEST(SimSystemTest, SharingAndDeletionRules) {
   EXPECT_EQ("keep", sim.ReadFile("C:\\ro.txt"));
   EXPECT_EQ(err::kAccessDenied, sim.RemoveFile("C:\\Program Files"))
       << "a folder cannot be deleted as a file";
-}
-
-TEST(SimSystemTest, FullDiskKeepsWhatFits) {
-  SimSystem sim;
-  sim.AddDrive('A', DriveSpec{.type = drive::kRemovable, .totalBytes = 4096, .label = "FD"});
-  sim.WriteFile("A:\\old.bin", std::string(1000, 'o'));  // two 512-byte clusters
-  DiskSpaceEx space;
-  ASSERT_TRUE(sim.FreeSpaceEx("A:", &space));
-  EXPECT_EQ(3072u, space.totalFree) << "each file takes whole clusters";
-  ErrorCode error = 0;
-  auto out = sim.Open("A:\\NEW.001", Access::kWrite, Share::kNone, Disposition::kCreateNew, &error);
-  ASSERT_NE(nullptr, out) << error;
-  EXPECT_EQ(err::kDiskFull, out->Write(std::string(5000, 'n').data(), 5000))
-      << "a write beyond the disk's size must fail";
-  EXPECT_EQ(err::kNone, out->Close());
-  EXPECT_EQ(3072, sim.FileLengthOf("A:\\new.001", &error)) << "what fitted must stay on the disk";
 }
 
 }  // namespace

@@ -1,8 +1,7 @@
 // What the split tests under Wine share besides driving the program: source
 // files of random bytes, the choices made in the window before a split, the
 // boxes a split shows, the names the parts and the rejoin batch file must
-// have, the batch text a user's cmd will read, and the test disks of
-// split_media.sh.
+// have, the rejoin by the user's cmd, and the test disks of split_media.sh.
 #pragma once
 
 #include <windows.h>
@@ -48,10 +47,6 @@ void ExpectRejoin(const std::string& folder, const std::string& source, const st
 std::string BareStem(const std::string& source);
 // The extension of part `n`: 001 to 099, then plain digits.
 std::string PartNumber(int n);
-// The rejoin batch file a user needs for `count` parts of `source`: the
-// COPY /B lines, 69 parts on the first and 70 on each further line, ending
-// with the quoted long name, in code page 932.
-std::string ExpectedBatch(const std::string& source, int count);
 
 // The number of files in `folder` (folders not counted).
 int CountFiles(const std::string& folder);
