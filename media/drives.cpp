@@ -7,8 +7,6 @@
 namespace qn::media {
 namespace {
 
-constexpr uint32_t kNoCriticalErrorDialog = 1;
-constexpr uint32_t kDefaultErrorMode = 0;
 constexpr uint32_t kPlatformWindows = 1;  // the 95/98 line
 constexpr uint32_t kPlatformNt = 2;
 constexpr std::string_view kTestLabel = "split";
@@ -20,18 +18,6 @@ double ExactProduct(uint32_t a, uint32_t b, uint32_t c) {
     return static_cast<double>(product);
   }
   return static_cast<double>(a) * static_cast<double>(b) * static_cast<double>(c);
-}
-
-// Runs `query` with the system's critical-error box off: a drive without a
-// disk must fail the query, not stop the user with the system's own "no
-// disk" box before the program's prompt, and again on every retry.
-template <typename Query>
-auto WithoutCriticalErrorBox(platform::System& sys, Query query) {
-  sys.SwapErrorMode(kNoCriticalErrorDialog);
-  auto result = query();
-  // Back to the default, not to the previous mode: the program never sets another.
-  sys.SwapErrorMode(kDefaultErrorMode);
-  return result;
 }
 
 double ToDouble(uint64_t value) {

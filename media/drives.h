@@ -11,6 +11,20 @@
 
 namespace qn::media {
 
+// Runs `query` with the system's critical-error box off: a drive without a
+// disk must fail the query, not stop the user with the system's own "no
+// disk" box before the program's prompt, and again on every retry.
+template <typename Query>
+auto WithoutCriticalErrorBox(platform::System& sys, Query query) {
+  constexpr uint32_t kNoCriticalErrorDialog = 1;
+  constexpr uint32_t kDefaultErrorMode = 0;
+  sys.SwapErrorMode(kNoCriticalErrorDialog);
+  auto result = query();
+  // Back to the default, not to the previous mode: the program never sets another.
+  sys.SwapErrorMode(kDefaultErrorMode);
+  return result;
+}
+
 // The drive part of a path: its first two characters ("A:", or "\\" of a network path).
 std::string DrivePart(std::string_view path);
 

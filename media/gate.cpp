@@ -9,9 +9,6 @@ namespace {
 namespace mb = platform::mb;
 namespace answer = platform::answer;
 
-constexpr uint32_t kNoCriticalErrorDialog = 1;
-constexpr uint32_t kDefaultErrorMode = 0;
-
 constexpr std::string_view kNextDisk = "次のディスクを入れて下さい";
 constexpr std::string_view kInsertDisk = "ディスクを装着して下さい";
 constexpr std::string_view kCannotWrite = "ディスクに書き込みが出来ません";
@@ -102,10 +99,10 @@ bool ExistsNow(platform::System& sys, std::string_view path) {
 bool Missing(platform::System& sys, const std::string& path, std::unique_ptr<platform::File>* fresh) {
   if (fresh != nullptr) {
     platform::ErrorCode error = platform::err::kNone;
-    sys.SwapErrorMode(kNoCriticalErrorDialog);
-    *fresh = sys.Open(path, platform::Access::kWrite, platform::Share::kNone,
+    *fresh = WithoutCriticalErrorBox(sys, [&] {
+      return sys.Open(path, platform::Access::kWrite, platform::Share::kNone,
                       platform::Disposition::kCreateNew, &error);
-    sys.SwapErrorMode(kDefaultErrorMode);
+    });
     if (*fresh != nullptr) return true;
     if (error == platform::err::kFileExists || error == platform::err::kAlreadyExists) return false;
   }

@@ -1,5 +1,7 @@
 #include "media/paths.h"
 
+#include "media/drives.h"
+
 namespace qn::media {
 namespace {
 
@@ -19,7 +21,10 @@ std::string GetFullPath(platform::System& sys, std::string_view path) {
 }
 
 std::string GetShortPath(platform::System& sys, std::string_view path) {
-  return TrimAtNull(sys.ShortPathOf(path, kShortPathBufferChars));
+  // The existence test of every path the user names, floppy drives
+  // included: an empty drive is a missing path.
+  return WithoutCriticalErrorBox(sys,
+                                 [&] { return TrimAtNull(sys.ShortPathOf(path, kShortPathBufferChars)); });
 }
 
 // Takes any path text; gives back the text itself when it holds no "~", else

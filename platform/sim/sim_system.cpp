@@ -863,6 +863,7 @@ std::string SimSystem::ShortPathOf(std::string_view path, size_t bufferChars) {
   const std::vector<std::string> pieces = SplitParts(rest);
   std::vector<std::string> shortPieces;
   Found found = Lookup(at);
+  NoDiskBox(found, path);
   if (found.error != err::kNone || !found.isDir) return "";
   for (size_t i = 0; i < pieces.size(); ++i) {
     const std::string& piece = pieces[i];

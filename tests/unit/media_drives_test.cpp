@@ -1,6 +1,7 @@
 // Drive services against the simulated machine: what the split job and the
 // output gate learn about a drive before they write to it.
 #include "media/drives.h"
+#include "media/paths.h"
 
 #include <gtest/gtest.h>
 
@@ -57,6 +58,7 @@ TEST(DrivesTest, AnEmptyDriveIsQueriedWithoutTheSystemsNoDiskBox) {
     floppy.notReady = true;
     EXPECT_EQ(-1, GetPathAttributes(sim, "A:\\", 0)) << "an empty drive must read as missing";
     EXPECT_EQ(0.0, GetDriveCapacity(sim, "A:\\REPORT.")) << "an empty drive has no capacity";
+    EXPECT_FALSE(Exists(sim, "A:\\")) << "an empty drive must read as missing";
     // The disk taken out just as the write test reads its label.
     floppy.notReady = false;
     sim.fault = [&](Op op, std::string_view) {
