@@ -514,7 +514,11 @@ void FormWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT FormWindow::OnControlColor(UINT message, WPARAM wParam, LPARAM lParam) {
-  LRESULT brush = DefDlgProcU(hwnd_, message, wParam, lParam);
+  // The default colours, as a dialog without a theme has them. Not through
+  // DefDlgProc: under Wine it looks up a window property first, a trip to
+  // the window server on every paint of every control, the status line's
+  // after each part included.
+  LRESULT brush = DefWindowProcU(hwnd_, message, wParam, lParam);
   ControlPeer* peer = PeerOf(reinterpret_cast<HWND>(lParam));
   if (!peer) return brush;
   auto dc = reinterpret_cast<HDC>(wParam);
