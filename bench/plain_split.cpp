@@ -60,7 +60,7 @@ int main() {
         break;
       }
       if (part == INVALID_HANDLE_VALUE) {
-        part = CreateFileW((stem + NumberText(n)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+        part = CreateFileW((stem + NumberText(n)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
         if (part == INVALID_HANDLE_VALUE) return Fail("creating a part");
       }
