@@ -112,7 +112,7 @@ void TakeDrop(Program& program, platform::DroppedItems& items) {
     if (count == 1 && !shortForm.empty() && media::IsFolder(sys, shortForm)) {
       const int answer = dialogs.MsgBox(kFolderQuestion, platform::mb::kYesNo | platform::mb::kQuestion, "");
       // In same-folder mode the output folder is the source's; the dropped one is not taken.
-      if (answer == platform::answer::kYes && frm->chkSamDir.Value() == 0) frm->txtOutPath.SetText(item);
+      if (answer == platform::answer::kYes && frm->chkSamDir.Value() == 0) frm->SetOutputFolder(item);
       return;
     }
     if (count > 1 && dialogs.MsgBox(kManyQuestion, platform::mb::kYesNo | platform::mb::kQuestion, "") !=

@@ -263,7 +263,7 @@ void ApplySettings(platform::System& sys, window::FrmMain& frm) {
   // replaces it by its own size, the free-size option keeps it.
   const std::string dpath = ReadSetting(sys, setting::kDpath);
   const bool isFolder = !dpath.empty() && media::Exists(sys, dpath) && media::IsFolder(sys, dpath);
-  frm.txtOutPath.SetText(isFolder ? dpath : sys.ProgramFolder());
+  frm.SetOutputFolder(isFolder ? dpath : sys.ProgramFolder());
 
   const std::string makebatch = Accepted(ReadSetting(sys, setting::kMakeBatch), 1, 1, 0, 1, "1");
   frm.chkMkBat.SetValue(SmallNumber(makebatch));

@@ -97,7 +97,7 @@ FrmMain::FrmMain(platform::System& system, platform::Dialogs& dialogs)
   onChooseSource = [this] { ChooseSource(); };
   onChooseOutput = [this] { ChooseOutput(); };
   onSourceLostFocus = [this] { txtInFile_LostFocus(); };
-  onOutPathChange = [this] { txtOutPath_Change(); };
+  onOutputLostFocus = [this] { txtOutPath_LostFocus(); };
 }
 
 void FrmMain::Form_Initialize() {
@@ -197,7 +197,7 @@ void FrmMain::ConnectHandlers() {
 
   btnSpltExec.onClick = [this] { Run(onSplit); };
   txtInFile.onLostFocus = [this] { Run(onSourceLostFocus); };
-  txtOutPath.onChange = [this] { Run(onOutPathChange); };
+  txtOutPath.onLostFocus = [this] { Run(onOutputLostFocus); };
   txtOutPath.onGotFocus = [this] { SelectAll(txtOutPath); };
 
   chkMkBat.onClick = [this] { chkMkBat_Click(); };
@@ -476,7 +476,12 @@ void FrmMain::ChooseSource() {
 void FrmMain::ChooseOutput() {
   std::string path;
   if (ShowDir(&path) == 0) return;
-  txtOutPath.SetText(std::move(path));  // its change handling normalises it
+  SetOutputFolder(std::move(path));
+}
+
+void FrmMain::SetOutputFolder(std::string path) {
+  std::string normal = media::NormalPath(system_, path);
+  txtOutPath.SetText(normal.empty() ? std::move(path) : std::move(normal));
 }
 
 void FrmMain::txtInFile_LostFocus() {
@@ -490,9 +495,11 @@ void FrmMain::txtInFile_LostFocus() {
   }
 }
 
-void FrmMain::txtOutPath_Change() {
-  // Setting the normal form runs this again, nested; that run finds it normal.
-  // A folder not there (yet) is left as typed.
+void FrmMain::txtOutPath_LostFocus() {
+  // Only once the user is done: normalising under the caret would turn
+  // "Z:" into the current folder of Z: while "Z:\tmp" is being typed.
+  // A folder not there (yet) is left as typed; the split says so.
+  if (Busy()) return;
   std::string normal = media::NormalPath(system_, txtOutPath.Text());
   if (!normal.empty()) txtOutPath.SetText(std::move(normal));
 }

@@ -151,7 +151,9 @@ TEST_F(Drops, EachDropTakesWhatTheUserAgreedToAndAFailedStartIsRecorded) {
     Strings started;     // files given to further instances
   } cases[] = {
       {"one file", {b}, "", 0, false, b, "", {}},
+      {"a short path, shown as delivered", {firstShort}, "", 0, false, firstShort, "", {}},
       {"a folder, yes", {folder}, askFolder, kYes, false, "", folder, {}},
+      {"a folder in short form, yes", {"D:\\OUTFOL~1"}, askFolder, kYes, false, "", folder, {}},
       {"a folder, no", {folder}, askFolder, kNo, false, "", "", {}},
       {"a folder in same-folder mode", {folder}, askFolder, kYes, true, "", "", {}},
       {"three files, yes", {a, b, c3}, askMany, kYes, false, a, "", {b, c3}},
