@@ -285,9 +285,7 @@ void ApplySettings(platform::System& sys, window::FrmMain& frm) {
   // Within the accepted lengths and range only "-1" reads as a non-zero
   // number; a value that is no number at all ("x") reads as range mode off.
   const std::string formext = Accepted(ReadSetting(sys, setting::kFormExt), 1, 2, -1, 0, "0");
-  frm.mnuSettings[3].SetChecked(engine::LeadingNumber(formext) != 0);
-
-  frm.Form_Resize();
+  frm.SetRangeMode(engine::LeadingNumber(formext) != 0);
 }
 
 void SaveSettings(platform::System& sys, window::FrmMain& frm) {

@@ -306,6 +306,20 @@ void FrmMain::Form_Resize() {
   }
 }
 
+void FrmMain::SetRangeMode(bool on) {
+  const bool switched = mnuSettings[3].Checked() != on;
+  mnuSettings[3].SetChecked(on);
+  // Boxes cut off by the short window must not take the focus either.
+  txtSpltPart[0].SetEnabled(on);
+  txtSpltPart[1].SetEnabled(on);
+  if (switched) {
+    // Either way the range starts again from the whole plan.
+    txtSpltPart[0].SetText("1");
+    txtSpltPart[1].SetText(engine::ShortestText(split.lngFileCount));
+  }
+  Form_Resize();
+}
+
 void FrmMain::chkMkBat_Click() {
   mnuSettings[0].SetChecked(chkMkBat.Value() != 0);
   Size_Change(0, 0);  // the count text names the batch file
@@ -326,17 +340,9 @@ void FrmMain::mnuSettings_Click(int index) {
     case 2:
       chkSamDir.SetValue(chkSamDir.Value() == 0 ? 1 : 0);
       break;
-    case 3: {
-      // Either way the range starts again from the whole plan.
-      bool rangeMode = !mnuSettings[3].Checked();
-      mnuSettings[3].SetChecked(rangeMode);
-      txtSpltPart[0].SetEnabled(rangeMode);
-      txtSpltPart[1].SetEnabled(rangeMode);
-      txtSpltPart[0].SetText("1");
-      txtSpltPart[1].SetText(engine::ShortestText(split.lngFileCount));
-      Form_Resize();
+    case 3:
+      SetRangeMode(!mnuSettings[3].Checked());
       break;
-    }
     case 5:
       Run(onLoadSettings);
       break;

@@ -89,6 +89,10 @@ class FrmMain {
   void Form_Resize();
   // Refreshes the split plan and its display (see engine::Size_Change).
   void Size_Change(int16_t intKey1, int16_t intKey2);
+  // Turns range mode on or off: the menu mark, the range boxes usable exactly
+  // in range mode, the window's height. A real switch also resets the range
+  // to 1 and the part count.
+  void SetRangeMode(bool on);
   // The part of the window the split plan reads and writes.
   engine::PlanView Plan();
 

@@ -65,10 +65,32 @@ TEST_F(MainWindow, ResizingAlwaysEndsAtTheFixedSize) {
   }
 }
 
-TEST_F(MainWindow, RangeModeWithoutASourceStartsFromPartOne) {
-  RangeModeOn();
-  EXPECT_TRUE(frm.txtSpltPart[0].Enabled() && frm.txtSpltPart[1].Enabled()) << "the range cannot be typed";
-  EXPECT_EQ(frm.txtSpltPart[1].Text(), "1") << "without a source the \"0\" parts must be raised to 1";
+// Either way a switch of range mode starts the range again from the whole
+// plan; the boxes take input exactly while the tall window shows them.
+TEST_F(MainWindow, SwitchingRangeModeResizesAndResetsTheRange) {
+  for (bool withSource : {true, false}) {
+    FrmMain w{system, dialogs};
+    if (withSource) {
+      w.split.lngFileSize = 10000;
+      w.split.lngSpltSize = 1000;
+      w.optSpltSize[3].UserClick();
+    }
+    const std::string whole = withSource ? "1-10" : "1-1";  // no plan: the "0" parts are raised to 1
+    for (bool on : {true, false, true}) {
+      const std::string how = std::string(withSource ? "ten parts, " : "no source, ") + (on ? "on" : "off");
+      if (!on) {
+        w.txtSpltPart[1].UserEdit("5", 1);  // a range typed in range mode, which leaving it resets
+        w.txtSpltPart[0].UserEdit("3", 1);
+      }
+      w.mnuSettings[3].UserClick();
+      EXPECT_EQ(w.mnuSettings[3].Checked(), on) << how << ": wrong check mark";
+      EXPECT_EQ(w.form.Height(), on ? 4995 : 4530) << how << ": the range row is cut off or shown";
+      EXPECT_EQ(w.txtSpltPart[0].Text() + "-" + w.txtSpltPart[1].Text(), whole)
+          << how << ": the range does not start again from the whole plan";
+      EXPECT_EQ(w.txtSpltPart[0].Enabled() && w.txtSpltPart[1].Enabled(), on)
+          << how << ": the range boxes take input " << (on ? "not at all" : "while cut off");
+    }
+  }
 }
 
 TEST_F(MainWindow, BatchAndSameFolderBoxesKeepTheirMenuMarksInStep) {
