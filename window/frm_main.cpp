@@ -391,7 +391,9 @@ void FrmMain::txt_Sizes_LostFocus() {
     form.SetFocus(txt_Sizes);  // takes effect once this handling has ended
   }
   txt_Sizes.SetMaxLength(13);  // "2,147,483,647"
-  txt_Sizes.SetText(engine::GroupedNumber(split.lngSpltSize));
+  // The count and the range follow the new size at once: a range typed
+  // against a stale count would be reset when the split starts.
+  Size_Change(0, 1);
 }
 
 void FrmMain::txtSpltPart_Change(int index) {

@@ -120,6 +120,26 @@ TEST_F(Intake, TheCommandLineLoadsTheLastFileAndStartsTheOthersOrFails) {
       << "the failure's number must be recorded";
 }
 
+// The part count a command-line start shows is the one the split works
+// from, so the range typed against it is what gets written.
+TEST_F(Intake, ARangeTypedAfterACommandLineStartIsWhatTheSplitWrites) {
+  system.WriteFile(kIni, "formext=-1\r\nsizeopt=3\r\ndevsize=2\r\nmakebatch=0\r\ndpath=D:\\Out Folder\r\n");
+  system.commandText = "C:\\My Files\\report one.txt";  // 6 bytes: three parts
+  platform::sim::SimWindowHost host;
+  Program program(system, dialogs, host);
+  program.intake = StandardIntake();
+  ASSERT_EQ(program.Start(), StartOutcome::kShown);
+  window::FrmMain& frm = *program.frmMAIN();
+  ASSERT_EQ(frm.txtSpltPart[1].Text(), "3");
+  frm.txtSpltPart[0].UserEdit("2", 1);
+  dialogs.Expect("正常に分割を終了しました", 64, "", kOk);
+  frm.btnSpltExec.UserClick();
+  for (const char* part : {"001", "002", "003"}) {
+    EXPECT_EQ(system.Exists(std::string("D:\\Out Folder\\REPORT~1.") + part), part != std::string("001"))
+        << "part " << part << ": the typed range 2 to 3 is not what was written";
+  }
+}
+
 class Drops : public Intake {
  protected:
   platform::sim::SimWindowHost host;
