@@ -21,7 +21,7 @@ using platform::answer::kYes;
 using Strings = std::vector<std::string>;
 
 const std::string kIni = "C:\\Program Files\\Quarnimo\\values.ini";
-const std::string kInstance = "C:\\PROGRA~1\\Quarnimo\\Quarnimo.exe ";  // what starts a further instance
+const std::string kInstance = "\"C:\\PROGRA~1\\Quarnimo\\Quarnimo.exe\" ";  // what starts a further instance
 const std::string kFolderQuestion =
     "ドロップされたオブジェクトはフォルダです。\r\rこのフォルダを出力先に設定しますか？";
 const std::string kManyQuestion = "複数のファイルがドロップされました。\r\r全てのファイルを処理しますか？";
@@ -39,6 +39,9 @@ TEST(CommandText, IsCutAtDriveLettersAndNetworkPrefixesFromTheEnd) {
       {"能:\\a.txt", {"能:\\a.txt"}},  // a drive "letter" is one character, whatever its bytes
       {"a:b:c", {"b:c"}},              // a rest of two characters is never cut
       {"ab:C:\\f", {"C:\\f"}},         // the character just before a cut is not looked at
+      // A pair of quotation marks holds one path; the text around it is cut as ever.
+      {"\"C:\\a b\" D:\\c \"\\\\s\\x y\"", {"\\\\s\\x y", "D:\\c", "C:\\a b"}},
+      {"\"C:\\a.txt", {"C:\\a.txt"}},  // a lone quotation mark is no pair
   };
   for (const Case& c : cases) {
     EXPECT_EQ(CutCommandText(c.text), c.candidates) << "command text \"" << c.text << "\"";
@@ -84,7 +87,13 @@ TEST_F(Intake, TheCommandLineLoadsTheLastFileAndStartsTheOthersOrFails) {
     Strings started;    // further instances, in order
   } cases[] = {
       {"   C:\\My Files\\report one.txt  ", "C:\\My Files\\report one.txt", 6, {}},
-      {"\"C:\\My Files\\report one.txt\"", "", -1, {}},
+      {"\"C:\\My Files\\report one.txt\"", "C:\\My Files\\report one.txt", 6, {}},
+      {"\"C:\\Two Words\\first file.bin\" \"D:\\Other Place\\second file.bin\"",
+       "D:\\Other Place\\second file.bin",
+       7,
+       {"C:\\TWOWOR~1\\FIRSTF~1.BIN"}},
+      {"report one.txt", "C:\\My Files\\report one.txt", 6, {}},  // relative to the working folder
+      {"D:\\Out Folder", "", -1, {}},                             // a folder alone
       {"C:\\a.txt D:\\b.txt D:\\c.txt", "D:\\c.txt", 3, {"D:\\b.txt", "C:\\a.txt"}},
       {"C:\\Two Words\\first file.bin D:\\Other Place\\second file.bin",
        "D:\\Other Place\\second file.bin",
@@ -95,6 +104,7 @@ TEST_F(Intake, TheCommandLineLoadsTheLastFileAndStartsTheOthersOrFails) {
       {"\\\\server\\share\\net.bin C:\\a.txt", "C:\\a.txt", 1, {"\\\\server\\share\\net.bin"}},
       {"C:\\TWOWOR~1\\FIRSTF~1.BIN", "C:\\Two Words\\first file.bin", 5, {}},  // as an instance gets it
   };
+  system.SetCurrentFolder("C:\\My Files");
   for (const Case& c : cases) {
     system.commandText = c.text;
     system.startedProcesses.clear();
