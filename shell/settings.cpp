@@ -2,6 +2,7 @@
 
 #include <array>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -273,7 +274,9 @@ void ApplySettings(platform::System& sys, window::FrmMain& frm) {
 
   const std::string devsize =
       Accepted(ReadSetting(sys, setting::kDevSize), 1, 10, 1, 2147483647.0, "1457664");
-  frm.split.lngSpltSize = engine::LeadingNumber(devsize);
+  // Rounded as a typed free size is ("1.5" gives 2): the part size the split
+  // uses must be the one the field shows.
+  frm.split.lngSpltSize = std::nearbyint(engine::LeadingNumber(devsize));
   frm.lbl1[0].SetCaption(frm.split.lngSpltSize <= 1 ? "byte" : "bytes");
 
   const std::string sizeopt = Accepted(ReadSetting(sys, setting::kSizeOpt), 1, 1, 0, 3, "0");

@@ -152,6 +152,7 @@ TEST_F(ApplyingSettings, EachKeyTakesItsDefaultWhenNotAcceptable) {
       {"sizeopt=3\r\ndevsize=00000000005", kFolder, 1, 0, 1457664, 3, 0, false},
       {"sizeopt=3\r\ndevsize=0", kFolder, 1, 0, 1457664, 3, 0, false},
       {"sizeopt=3\r\ndevsize=1e3", kFolder, 1, 0, 1000, 3, 0, false},
+      {"sizeopt=3\r\ndevsize=1.5", kFolder, 1, 0, 2, 3, 0, false},  // rounded as a typed size: as shown
   };
   for (const Case& c : cases) {
     window::FrmMain w(system, dialogs);
