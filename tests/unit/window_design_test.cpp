@@ -62,11 +62,23 @@ TEST_F(MainDesign, EveryControlIsSeenCaptionedAndReachedByTab) {
   EXPECT_TRUE(frm.btnSpltExec.isDefault) << "Enter would not start the split";
 }
 
-TEST_F(MainDesign, MenusHaveUniqueAccessKeys) {
-  std::vector<const ui::MenuItem*> menus = {&frm.mnuFile, &frm.mnuSet, &frm.mnuHelp, &frm.mnuSettings[1]};
-  for (const ui::MenuItem* menu : menus) {
+// Each menu holds exactly the items the design puts under it, in order, and
+// no two items of one menu share an access key.
+TEST_F(MainDesign, EveryMenuItemHangsUnderItsMenuWithItsOwnAccessKey) {
+  std::map<std::string, std::vector<std::string>> designed;  // parent -> items; "" the menu bar
+  for (const design::MenuDesign& entry : design::kMenus)
+    designed[std::string(entry.parent)].emplace_back(entry.name);
+  std::map<std::string, std::vector<std::string>> built;
+  std::vector<const ui::MenuItem*> menus;
+  for (const ui::MenuItem* top : frm.form.menuBar) {
+    built[""].push_back(top->name());
+    menus.push_back(top);
+  }
+  for (size_t i = 0; i < menus.size(); ++i) {
     std::map<char, std::string> keys;
-    for (const ui::MenuItem* item : menu->items) {
+    for (const ui::MenuItem* item : menus[i]->items) {
+      built[menus[i]->name()].push_back(item->name());
+      if (!item->items.empty()) menus.push_back(item);
       size_t amp = item->Caption().find('&');
       if (amp == std::string::npos || amp + 1 >= item->Caption().size()) continue;
       char key = static_cast<char>(std::toupper(static_cast<unsigned char>(item->Caption()[amp + 1])));
@@ -74,6 +86,7 @@ TEST_F(MainDesign, MenusHaveUniqueAccessKeys) {
       EXPECT_TRUE(fresh) << item->name() << " and " << it->second << " share the access key " << key;
     }
   }
+  EXPECT_EQ(built, designed) << "a menu item is missing from its menu or hangs under another";
 }
 
 }  // namespace

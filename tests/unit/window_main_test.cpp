@@ -161,6 +161,7 @@ TEST_F(MainWindow, TheFreeSizeFieldChecksWhatWasTyped) {
   } cases[] = {
       {"1,457,664", false, 1457664, "1,457,664"},
       {"2147483647", false, 2147483647, "2,147,483,647"},
+      {"1", false, 1, "1"},
       {"0", true, 0, "0"},
       {"abc", true, 1250304, "1250304"},
   };
@@ -180,6 +181,8 @@ TEST_F(MainWindow, TheFreeSizeFieldChecksWhatWasTyped) {
     EXPECT_EQ(boxes.boxes.size(), c.refused ? 1u : 0u) << "\"" << c.typed << "\": wrong number of messages";
     EXPECT_EQ(w.split.lngSpltSize, c.size) << "\"" << c.typed << "\" gives the wrong part size";
     EXPECT_EQ(w.txt_Sizes.Text(), c.shown) << "\"" << c.typed << "\": the field shows the wrong text";
+    EXPECT_EQ(w.lbl1[0].Caption(), w.split.lngSpltSize > 1 ? "bytes" : "byte")
+        << "\"" << c.typed << "\": the unit does not fit the size";
     if (c.refused) {
       EXPECT_EQ(w.form.Focused(), &w.txt_Sizes)
           << "\"" << c.typed << "\": the focus must return to the field";
@@ -191,12 +194,31 @@ TEST_F(MainWindow, TheFreeSizeFieldChecksWhatWasTyped) {
   }
 }
 
-TEST_F(MainWindow, KeysOnAPresetOptionLeaveTheSize) {
+// Digits typed on the focused free-size option build the size; on a preset
+// option they change nothing. The unit beside the field follows the size.
+TEST_F(MainWindow, KeysOnTheSizeOptionsBuildOnlyAFreeSize) {
   frm.split.lngFileSize = 3000000;
-  frm.optSpltSize[0].UserClick();
-  Focus(frm.optSpltSize[0]);
-  Type(frm.optSpltSize[0], "12");
-  EXPECT_EQ(frm.split.lngSpltSize, 1457664) << "keys on a preset option must not change the size";
+  struct Step {
+    int option;
+    const char* keys;
+    double size;
+    const char* unit;
+  } steps[] = {
+      {0, "12", 1457664, "bytes"},
+      {3, "\b\b\b\b\b\b\b12", 12, "bytes"},
+      {3, "\b", 1, "byte"},
+  };
+  for (const Step& step : steps) {
+    ui::OptionButton& option = frm.optSpltSize[static_cast<size_t>(step.option)];
+    option.UserClick();
+    Focus(option);
+    Type(option, step.keys);
+    EXPECT_EQ(frm.split.lngSpltSize, step.size) << "keys \"" << step.keys << "\" on option " << step.option;
+    EXPECT_EQ(frm.lbl1[0].Caption(), step.unit) << "the unit does not fit a size of " << step.size;
+  }
+  EXPECT_EQ(frm.lbl1[1].Caption() + frm.lbl1[2].Caption(), "からファイルまで")
+      << "the unit was written into a range label";
+  EXPECT_EQ(frm.lblFInfo.Caption(), "3,000,000 File(s)") << "the part count does not follow typed digits";
 }
 
 TEST_F(MainWindow, RangeBoxesKeepAUsableRange) {
