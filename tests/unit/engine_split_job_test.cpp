@@ -150,33 +150,6 @@ TEST_F(SplitJobTest, ASourceThatGrewSinceItWasChosenGivesItsRealParts) {
   }
 }
 
-// A new free size shows its part count as soon as the field is left, so the
-// range the user then types is the one written, not reset by the split's plan.
-TEST_F(SplitJobTest, ARangeTypedAfterANewFreeSizeIsWhatTheSplitWrites) {
-  Source("C:\\DATA\\REPORT.TXT", 38, 4);  // ten parts
-  frm.mnuSettings[3].UserClick();
-  frm.optSpltSize[3].UserClick();
-  auto type = [this](ui::Control& control, const std::string& keys) {
-    frm.form.UserMoveFocus(&control);  // selects the old text, which typing replaces
-    for (char c : keys) {
-      int key = c;
-      control.UserKeyPress(key);
-    }
-  };
-  type(frm.txt_Sizes, "8");
-  type(frm.txtSpltPart[1], "3");
-  EXPECT_EQ(frm.lblFInfo.Caption(), "5 File(s)") << "leaving the size field left the old part count";
-  type(frm.txtSpltPart[0], "2");
-  Split(kDone, kInformation);
-  for (int64_t n = 1; n <= 10; ++n) {
-    const std::string path = "D:\\OUT\\REPORT." + PartNumberText(n);
-    EXPECT_EQ(n == 2 || n == 3, sim.Exists(path))
-        << path << ": the typed range 2 to 3 was not what was written";
-  }
-  EXPECT_EQ(Slice(3, 8), sim.ReadFile("D:\\OUT\\REPORT.003"))
-      << "part 3 is not at its place for the new size";
-}
-
 TEST_F(SplitJobTest, TheSkipPolicyKeepsExistingFilesAndTheOtherPartsInPlace) {
   Source("C:\\DATA\\REPORT.TXT", 12, 4);
   frm.chkMkBat.SetValue(1);
