@@ -3,12 +3,12 @@
 #include <cctype>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/sim/sim_dialogs.h"
 #include "platform/sim/sim_system.h"
 #include "window/frm_main.h"
-#include "window/frm_main_design.h"
 
 namespace qn::window {
 namespace {
@@ -20,23 +20,24 @@ class MainDesign : public ::testing::Test {
   FrmMain frm{system, dialogs};
 };
 
-// Each menu holds exactly the items the design puts under it, in order, and
-// no two items of one menu share an access key.
+// Each menu holds its own item array in order, the overwrite items under
+// "上書き処理(&O)", and no two items of one menu share an access key.
 TEST_F(MainDesign, EveryMenuItemHangsUnderItsMenuWithItsOwnAccessKey) {
-  std::map<std::string, std::vector<std::string>> designed;  // parent -> items; "" the menu bar
-  for (const design::MenuDesign& entry : design::kMenus)
-    designed[std::string(entry.parent)].emplace_back(entry.name);
-  std::map<std::string, std::vector<std::string>> built;
-  std::vector<const ui::MenuItem*> menus;
-  for (const ui::MenuItem* top : frm.form.menuBar) {
-    built[""].push_back(top->name());
-    menus.push_back(top);
-  }
-  for (size_t i = 0; i < menus.size(); ++i) {
+  using Items = std::vector<ui::MenuItem*>;
+  auto all = [](auto& array) {
+    Items items;
+    for (ui::MenuItem& item : array) items.push_back(&item);
+    return items;
+  };
+  EXPECT_EQ(frm.form.menuBar, (Items{&frm.mnuFile, &frm.mnuSet, &frm.mnuHelp})) << "a menu is missing";
+  for (const auto& [menu, items] :
+       std::vector<std::pair<ui::MenuItem*, Items>>{{&frm.mnuFile, all(frm.mnuFiles)},
+                                                    {&frm.mnuSet, all(frm.mnuSettings)},
+                                                    {&frm.mnuSettings[1], all(frm.mnuSetOW)},
+                                                    {&frm.mnuHelp, all(frm.mnuHelps)}}) {
+    EXPECT_EQ(menu->items, items) << menu->name() << " lacks an item or holds another menu's";
     std::map<char, std::string> keys;
-    for (const ui::MenuItem* item : menus[i]->items) {
-      built[menus[i]->name()].push_back(item->name());
-      if (!item->items.empty()) menus.push_back(item);
+    for (const ui::MenuItem* item : items) {
       size_t amp = item->Caption().find('&');
       if (amp == std::string::npos || amp + 1 >= item->Caption().size()) continue;
       char key = static_cast<char>(std::toupper(static_cast<unsigned char>(item->Caption()[amp + 1])));
@@ -44,7 +45,6 @@ TEST_F(MainDesign, EveryMenuItemHangsUnderItsMenuWithItsOwnAccessKey) {
       EXPECT_TRUE(fresh) << item->name() << " and " << it->second << " share the access key " << key;
     }
   }
-  EXPECT_EQ(built, designed) << "a menu item is missing from its menu or hangs under another";
 }
 
 }  // namespace
