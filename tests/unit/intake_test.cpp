@@ -93,7 +93,8 @@ TEST_F(Intake, TheCommandLineLoadsTheLastFileAndStartsTheOthersOrFails) {
        7,
        {"C:\\TWOWOR~1\\FIRSTF~1.BIN"}},
       {"report one.txt", "C:\\My Files\\report one.txt", 6, {}},  // relative to the working folder
-      {"D:\\Out Folder", "", -1, {}},                             // a folder alone
+      {"\"report one.txt\"", "C:\\My Files\\report one.txt", 6, {}},
+      {"D:\\Out Folder", "", -1, {}},  // a folder alone
       {"C:\\a.txt D:\\b.txt D:\\c.txt", "D:\\c.txt", 3, {"D:\\b.txt", "C:\\a.txt"}},
       {"C:\\Two Words\\first file.bin D:\\Other Place\\second file.bin",
        "D:\\Other Place\\second file.bin",
