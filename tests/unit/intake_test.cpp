@@ -215,36 +215,5 @@ TEST_F(Drops, EachDropTakesWhatTheUserAgreedToAndAFailedStartIsRecorded) {
       << "the failure's number must be recorded";
 }
 
-TEST_F(Drops, DropsDuringASplitAreIgnored) {
-  system.WriteFile("C:\\src.bin", std::string(4000, 's'));
-  ASSERT_EQ(frm->TakeSource("C:\\src.bin", "C:\\src.bin"), platform::err::kNone);
-  frm->txtOutPath.SetText("D:\\Out Folder");
-  frm->chkMkBat.SetValue(0);
-  frm->split.lngSpltSize = 1000;  // four parts
-  frm->optHmny[2].UserClick();    // ask before overwriting
-  system.WriteFile("D:\\Out Folder\\src.002", "stale");
-
-  int drops = 0;
-  dialogs.onBox = [&](const platform::sim::BoxRecord& box) {
-    if (box.text.find("src.002") == std::string::npos) return;
-    ++drops;
-    host.Drop({"D:\\Out Folder"});
-    host.Drop({"C:\\a.txt", "D:\\c.txt"});
-  };
-  dialogs.Answer(kYes);  // overwrite src.002
-  dialogs.Answer(kOk);   // the end message
-  frm->btnSpltExec.UserClick();
-
-  EXPECT_EQ(drops, 1) << "the overwrite question never came";
-  EXPECT_EQ(frm->txtInFile.Text(), "C:\\src.bin") << "a drop during the split changed the source";
-  EXPECT_EQ(frm->split.lngFileSize, 4000) << "a drop during the split changed the size";
-  EXPECT_EQ(frm->txtOutPath.Text(), "D:\\Out Folder") << "a drop during the split changed the output folder";
-  EXPECT_TRUE(system.startedProcesses.empty()) << "a drop during the split started instances";
-
-  dialogs.Expect(kManyQuestion, 36, "", kYes);
-  EXPECT_TRUE(host.Drop({"D:\\b.txt", "D:\\c.txt"}));
-  EXPECT_EQ(frm->txtInFile.Text(), "D:\\b.txt") << "after the split drops must work again";
-}
-
 }  // namespace
 }  // namespace qn::shell

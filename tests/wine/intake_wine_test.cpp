@@ -124,6 +124,9 @@ TEST_F(Intake, DropsDuringASplitAreIgnored) {
   EXPECT_EQ(app->Text("txtInFile"), files[0]) << "a drop during the split changed the source";
   EXPECT_EQ(app->Text("txtOutPath"), out.path()) << "a drop during the split changed the output folder";
   EXPECT_EQ(ReadWholeFile(out / "src.001"), "src.bin") << "the part is not the source";
+  ASSERT_TRUE(app->Drop({files[1]}));
+  EXPECT_TRUE(guitest::PumpUntil([&] { return app->Text("txtInFile") == files[1]; }, kWaitMs))
+      << "after the split drops must be taken again";
 }
 
 }  // namespace
