@@ -32,14 +32,21 @@ std::vector<size_t> CharStarts(std::string_view text) {
   return starts;
 }
 
+// What the source box shows for a path from the command line: its absolute
+// long form, so that a relative path still names the file for the split.
+std::string ShownPath(platform::System& sys, const std::string& path) {
+  std::string normal = media::NormalPath(sys, path);
+  return normal.empty() ? path : normal;
+}
+
 // Loading or starting failed during start-up: that ends the start-up.
 void ThrowIfFailed(platform::System& sys, ErrorCode error) {
   if (error != err::kNone) throw StartupError(error, sys.DescribeError(error));
 }
 
-}  // namespace
-
-std::vector<std::string> CutCommandText(std::string_view text) {
+// Cuts text without quotation marks: a candidate starts at the character
+// before a ":" or at a "\\" pair and runs to the end of what is left.
+std::vector<std::string> CutAtPathStarts(std::string_view text) {
   std::vector<std::string> candidates;
   std::string rest(text);
   std::vector<size_t> starts = CharStarts(rest);
@@ -64,12 +71,47 @@ std::vector<std::string> CutCommandText(std::string_view text) {
   return candidates;
 }
 
+}  // namespace
+
+std::vector<std::string> CutCommandText(std::string_view text) {
+  // The shell quotes a path with blanks (Send To, a drop on the program's
+  // icon); a path holds no quotation mark, so a pair encloses one path.
+  struct Piece {
+    std::string_view text;
+    bool quoted;
+  };
+  std::vector<Piece> pieces;
+  for (size_t from = 0;;) {
+    const size_t open = text.find('"', from);
+    const size_t close = open == std::string_view::npos ? open : text.find('"', open + 1);
+    if (close == std::string_view::npos) {
+      pieces.push_back({text.substr(from), false});  // a lone quotation mark is cut as any text
+      break;
+    }
+    pieces.push_back({text.substr(from, open - from), false});
+    pieces.push_back({text.substr(open + 1, close - open - 1), true});
+    from = close + 1;
+  }
+  std::vector<std::string> candidates;
+  for (auto piece = pieces.rbegin(); piece != pieces.rend(); ++piece) {
+    const std::string_view trimmed = TrimSpaces(piece->text);
+    if (piece->quoted) {
+      if (!trimmed.empty()) candidates.emplace_back(trimmed);
+    } else {
+      for (std::string& cut : CutAtPathStarts(trimmed)) candidates.push_back(std::move(cut));
+    }
+  }
+  return candidates;
+}
+
 ErrorCode StartInstance(platform::System& sys, std::string_view programShortPath, std::string_view path) {
   const std::string file = media::GetShortPath(sys, path);
   if (file.empty() || media::IsFolder(sys, path)) return err::kNone;
   const std::string program = media::GetShortPath(sys, programShortPath);
   if (program.empty()) return err::kFileNotFound;  // the program file itself has gone
-  return sys.StartProcess(program + " " + file, platform::ShowMode::kMinimized);
+  // Quoted: on a volume without short names the program's path may hold
+  // blanks, and an unquoted C:\Program Files\... would start C:\Program.exe.
+  return sys.StartProcess("\"" + program + "\" " + file, platform::ShowMode::kMinimized);
 }
 
 void TakeCommandLine(Program& program) {
@@ -81,7 +123,7 @@ void TakeCommandLine(Program& program) {
 
   // The whole text first: one path with spaces needs no quotes.
   if (media::Exists(sys, text)) {
-    if (!media::IsFolder(sys, text)) ThrowIfFailed(sys, frm->TakeSource(text, media::GetLongPath(sys, text)));
+    if (!media::IsFolder(sys, text)) ThrowIfFailed(sys, frm->TakeSource(text, ShownPath(sys, text)));
     return;
   }
 
@@ -89,7 +131,7 @@ void TakeCommandLine(Program& program) {
   if (candidates.empty()) return;
   const std::string& last = candidates.front();
   if (media::Exists(sys, last) && !media::IsFolder(sys, last)) {
-    ThrowIfFailed(sys, frm->TakeSource(last, media::GetLongPath(sys, last)));
+    ThrowIfFailed(sys, frm->TakeSource(last, ShownPath(sys, last)));
   }
   for (size_t i = 1; i < candidates.size(); ++i) {
     ThrowIfFailed(sys, StartInstance(sys, program.ProgramShortPath(), candidates[i]));
@@ -112,7 +154,7 @@ void TakeDrop(Program& program, platform::DroppedItems& items) {
     if (count == 1 && !shortForm.empty() && media::IsFolder(sys, shortForm)) {
       const int answer = dialogs.MsgBox(kFolderQuestion, platform::mb::kYesNo | platform::mb::kQuestion, "");
       // In same-folder mode the output folder is the source's; the dropped one is not taken.
-      if (answer == platform::answer::kYes && frm->chkSamDir.Value() == 0) frm->txtOutPath.SetText(item);
+      if (answer == platform::answer::kYes && frm->chkSamDir.Value() == 0) frm->SetOutputFolder(item);
       return;
     }
     if (count > 1 && dialogs.MsgBox(kManyQuestion, platform::mb::kYesNo | platform::mb::kQuestion, "") !=

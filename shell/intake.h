@@ -15,16 +15,16 @@
 namespace qn::shell {
 
 // Cuts a command text (already trimmed of spaces) into candidate paths,
-// scanning from its end: a candidate starts at the character before a ":"
-// (the drive letter) or at a "\\" pair (a network path) and runs to the end
-// of what is left. Element 0 is the last path of the text. Quotation marks
-// are nothing special, so a quoted path is not found; a rest of one or two
-// characters is never cut.
+// element 0 the last path of the text. The text inside each pair of
+// quotation marks is one candidate. Any other text is scanned from its end:
+// a candidate starts at the character before a ":" (the drive letter) or at
+// a "\\" pair (a network path) and runs to the end of what is left; a rest
+// of one or two characters is never cut.
 std::vector<std::string> CutCommandText(std::string_view text);
 
-// Starts a further instance of the program (`programShortPath`, short forms
-// only, so no quotes are needed) for the one file `path`, minimized with the
-// focus, without waiting for it. Nothing for a path that does not exist or is
+// Starts a further instance of the program (`programShortPath`, quoted) for
+// the one file `path` (its short form), minimized with the focus, without
+// waiting for it. Nothing for a path that does not exist or is
 // a folder. The platform's error when the process cannot be started.
 [[nodiscard]] platform::ErrorCode StartInstance(platform::System& sys, std::string_view programShortPath,
                                                 std::string_view path);
@@ -32,8 +32,9 @@ std::vector<std::string> CutCommandText(std::string_view text);
 // Takes the process's command line at start-up: the whole text when it names
 // an existing path (a file is loaded, a folder ignored), otherwise the last
 // candidate is loaded when it is an existing file and every other candidate
-// gets an instance of its own. A file that cannot be measured or an instance
-// that cannot be started throws StartupError, which ends the start-up.
+// gets an instance of its own. A loaded file shows its absolute long form. A
+// file that cannot be measured or an instance that cannot be started throws
+// StartupError, which ends the start-up.
 void TakeCommandLine(Program& program);
 
 // Handles one drop on the main window: one file becomes the source; a

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -263,7 +264,7 @@ void ApplySettings(platform::System& sys, window::FrmMain& frm) {
   // replaces it by its own size, the free-size option keeps it.
   const std::string dpath = ReadSetting(sys, setting::kDpath);
   const bool isFolder = !dpath.empty() && media::Exists(sys, dpath) && media::IsFolder(sys, dpath);
-  frm.txtOutPath.SetText(isFolder ? dpath : sys.ProgramFolder());
+  frm.SetOutputFolder(isFolder ? dpath : sys.ProgramFolder());
 
   const std::string makebatch = Accepted(ReadSetting(sys, setting::kMakeBatch), 1, 1, 0, 1, "1");
   frm.chkMkBat.SetValue(SmallNumber(makebatch));
@@ -273,7 +274,9 @@ void ApplySettings(platform::System& sys, window::FrmMain& frm) {
 
   const std::string devsize =
       Accepted(ReadSetting(sys, setting::kDevSize), 1, 10, 1, 2147483647.0, "1457664");
-  frm.split.lngSpltSize = engine::LeadingNumber(devsize);
+  // Rounded as a typed free size is ("1.5" gives 2): the part size the split
+  // uses must be the one the field shows.
+  frm.split.lngSpltSize = std::nearbyint(engine::LeadingNumber(devsize));
   frm.lbl1[0].SetCaption(frm.split.lngSpltSize <= 1 ? "byte" : "bytes");
 
   const std::string sizeopt = Accepted(ReadSetting(sys, setting::kSizeOpt), 1, 1, 0, 3, "0");
@@ -285,9 +288,7 @@ void ApplySettings(platform::System& sys, window::FrmMain& frm) {
   // Within the accepted lengths and range only "-1" reads as a non-zero
   // number; a value that is no number at all ("x") reads as range mode off.
   const std::string formext = Accepted(ReadSetting(sys, setting::kFormExt), 1, 2, -1, 0, "0");
-  frm.mnuSettings[3].SetChecked(engine::LeadingNumber(formext) != 0);
-
-  frm.Form_Resize();
+  frm.SetRangeMode(engine::LeadingNumber(formext) != 0);
 }
 
 void SaveSettings(platform::System& sys, window::FrmMain& frm) {

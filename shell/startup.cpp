@@ -124,9 +124,8 @@ StartOutcome Program::Run() {
   ApplySettings(sys_, frm);
   if (intake.takeCommandLine) intake.takeCommandLine(*this);
   form.SetState(ui::WindowState::kNormal);
-  // After the command line: a plan it computed then differs from this count,
-  // so the first plan with range reset (at the latest the split's) resets the range.
-  frm.split.lngFileCount = 0;
+  // The part count stays the one the command line's source gave: zeroing it
+  // here would make the split's own plan reset a range typed against it.
   host_.Show();
   return StartOutcome::kShown;
 }

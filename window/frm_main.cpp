@@ -97,7 +97,7 @@ FrmMain::FrmMain(platform::System& system, platform::Dialogs& dialogs)
   onChooseSource = [this] { ChooseSource(); };
   onChooseOutput = [this] { ChooseOutput(); };
   onSourceLostFocus = [this] { txtInFile_LostFocus(); };
-  onOutPathChange = [this] { txtOutPath_Change(); };
+  onOutputLostFocus = [this] { txtOutPath_LostFocus(); };
 }
 
 void FrmMain::Form_Initialize() {
@@ -197,7 +197,7 @@ void FrmMain::ConnectHandlers() {
 
   btnSpltExec.onClick = [this] { Run(onSplit); };
   txtInFile.onLostFocus = [this] { Run(onSourceLostFocus); };
-  txtOutPath.onChange = [this] { Run(onOutPathChange); };
+  txtOutPath.onLostFocus = [this] { Run(onOutputLostFocus); };
   txtOutPath.onGotFocus = [this] { SelectAll(txtOutPath); };
 
   chkMkBat.onClick = [this] { chkMkBat_Click(); };
@@ -306,6 +306,20 @@ void FrmMain::Form_Resize() {
   }
 }
 
+void FrmMain::SetRangeMode(bool on) {
+  const bool switched = mnuSettings[3].Checked() != on;
+  mnuSettings[3].SetChecked(on);
+  // Boxes cut off by the short window must not take the focus either.
+  txtSpltPart[0].SetEnabled(on);
+  txtSpltPart[1].SetEnabled(on);
+  if (switched) {
+    // Either way the range starts again from the whole plan.
+    txtSpltPart[0].SetText("1");
+    txtSpltPart[1].SetText(engine::ShortestText(split.lngFileCount));
+  }
+  Form_Resize();
+}
+
 void FrmMain::chkMkBat_Click() {
   mnuSettings[0].SetChecked(chkMkBat.Value() != 0);
   Size_Change(0, 0);  // the count text names the batch file
@@ -326,17 +340,9 @@ void FrmMain::mnuSettings_Click(int index) {
     case 2:
       chkSamDir.SetValue(chkSamDir.Value() == 0 ? 1 : 0);
       break;
-    case 3: {
-      // Either way the range starts again from the whole plan.
-      bool rangeMode = !mnuSettings[3].Checked();
-      mnuSettings[3].SetChecked(rangeMode);
-      txtSpltPart[0].SetEnabled(rangeMode);
-      txtSpltPart[1].SetEnabled(rangeMode);
-      txtSpltPart[0].SetText("1");
-      txtSpltPart[1].SetText(engine::ShortestText(split.lngFileCount));
-      Form_Resize();
+    case 3:
+      SetRangeMode(!mnuSettings[3].Checked());
       break;
-    }
     case 5:
       Run(onLoadSettings);
       break;
@@ -385,7 +391,9 @@ void FrmMain::txt_Sizes_LostFocus() {
     form.SetFocus(txt_Sizes);  // takes effect once this handling has ended
   }
   txt_Sizes.SetMaxLength(13);  // "2,147,483,647"
-  txt_Sizes.SetText(engine::GroupedNumber(split.lngSpltSize));
+  // The count and the range follow the new size at once: a range typed
+  // against a stale count would be reset when the split starts.
+  Size_Change(0, 1);
 }
 
 void FrmMain::txtSpltPart_Change(int index) {
@@ -476,7 +484,12 @@ void FrmMain::ChooseSource() {
 void FrmMain::ChooseOutput() {
   std::string path;
   if (ShowDir(&path) == 0) return;
-  txtOutPath.SetText(std::move(path));  // its change handling normalises it
+  SetOutputFolder(std::move(path));
+}
+
+void FrmMain::SetOutputFolder(std::string path) {
+  std::string normal = media::NormalPath(system_, path);
+  txtOutPath.SetText(normal.empty() ? std::move(path) : std::move(normal));
 }
 
 void FrmMain::txtInFile_LostFocus() {
@@ -490,9 +503,11 @@ void FrmMain::txtInFile_LostFocus() {
   }
 }
 
-void FrmMain::txtOutPath_Change() {
-  // Setting the normal form runs this again, nested; that run finds it normal.
-  // A folder not there (yet) is left as typed.
+void FrmMain::txtOutPath_LostFocus() {
+  // Only once the user is done: normalising under the caret would turn
+  // "Z:" into the current folder of Z: while "Z:\tmp" is being typed.
+  // A folder not there (yet) is left as typed; the split says so.
+  if (Busy()) return;
   std::string normal = media::NormalPath(system_, txtOutPath.Text());
   if (!normal.empty()) txtOutPath.SetText(std::move(normal));
 }

@@ -78,8 +78,7 @@ class FrmMain {
   std::function<void()> onSupportPage;      // mnuHelps(1)
   std::function<void()> onVersionInfo;      // mnuHelps(3)
   std::function<void()> onSourceLostFocus;  // the focus left txtInFile; set to take the typed source
-  std::function<void()> onOutPathChange;    // the text of txtOutPath changed (by the user or by code);
-                                            // set to normalise it
+  std::function<void()> onOutputLostFocus;  // the focus left txtOutPath; set to normalise the typed folder
   // Records the number of a failure that has no message of its own (the
   // settings file's LastErrorNumber).
   std::function<void(platform::ErrorCode)> recordError;
@@ -90,6 +89,10 @@ class FrmMain {
   void Form_Resize();
   // Refreshes the split plan and its display (see engine::Size_Change).
   void Size_Change(int16_t intKey1, int16_t intKey2);
+  // Turns range mode on or off: the menu mark, the range boxes usable exactly
+  // in range mode, the window's height. A real switch also resets the range
+  // to 1 and the part count.
+  void SetRangeMode(bool on);
   // The part of the window the split plan reads and writes.
   engine::PlanView Plan();
 
@@ -129,6 +132,9 @@ class FrmMain {
   // is refreshed (Size_Change(0, 1)). When the length cannot be read the
   // window is left as it was and the platform's error is returned.
   [[nodiscard]] platform::ErrorCode TakeSource(std::string_view path, std::string shownText);
+  // Makes `path` the output folder, shown at once in its absolute long form
+  // (as given when nothing is there): a folder chosen, dropped or loaded.
+  void SetOutputFolder(std::string path);
 
  private:
   void ApplyDesign();
@@ -137,7 +143,7 @@ class FrmMain {
   void ChooseSource();
   void ChooseOutput();
   void txtInFile_LostFocus();
-  void txtOutPath_Change();
+  void txtOutPath_LostFocus();
   ui::Control* FindControl(std::string_view name);
 
   void chkMkBat_Click();

@@ -404,6 +404,35 @@ void FormWindow::RescueFocus() {
   }
 }
 
+bool FormWindow::TabFrom(HWND from, bool backward) {
+  MSG probe{from, WM_KEYDOWN, VK_TAB, 0, 0, {}};
+  const LRESULT code = SendMessageU(from, WM_GETDLGCODE, VK_TAB, reinterpret_cast<LPARAM>(&probe));
+  if (code & (DLGC_WANTTAB | DLGC_WANTMESSAGE)) return false;
+  // The frames are windows of their own, and the dialog manager would visit
+  // a frame's contents all at once; the design's order runs across them.
+  std::vector<ControlPeer*> order;
+  for (const auto& peer : controls_) order.push_back(peer.get());
+  std::stable_sort(order.begin(), order.end(), [](const ControlPeer* a, const ControlPeer* b) {
+    return TabKey(a->control) < TabKey(b->control);
+  });
+  const auto count = static_cast<ptrdiff_t>(order.size());
+  const ControlPeer* current = PeerOf(from);
+  ptrdiff_t at = std::find(order.begin(), order.end(), current) - order.begin();
+  if (at == count) at = backward ? 0 : count - 1;  // from the form itself: the first or the last
+  for (ptrdiff_t step = 1; step <= count; ++step) {
+    const ControlPeer* next = order[static_cast<size_t>((at + (backward ? count - step : step)) % count)];
+    if (next == current) break;
+    const bool stop = next->hwnd && (GetWindowLongPtrU(next->hwnd, GWL_STYLE) & WS_TABSTOP) &&
+                      IsWindowVisible(next->hwnd) && next->Usable();
+    if (stop) {
+      // As the dialog manager moves it: an edit's text selected, the default button kept.
+      SendMessageU(hwnd_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(next->hwnd), TRUE);
+      break;
+    }
+  }
+  return true;
+}
+
 void FormWindow::ApplyPlacement() {
   int x = PixelsX(form_.Left());
   int y = PixelsY(form_.Top());
@@ -635,6 +664,10 @@ bool TranslateFormMessage(MSG& msg) {
   HWND root = msg.hwnd;
   while (root && (GetWindowLongPtrU(root, GWL_STYLE) & WS_CHILD)) root = GetParent(root);
   if (!root || !IsFormWindow(root)) return false;
+  if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) {
+    auto* form = reinterpret_cast<FormWindow*>(GetWindowLongPtrU(root, GWLP_USERDATA));
+    if (form && form->TabFrom(msg.hwnd, GetKeyState(VK_SHIFT) < 0)) return true;
+  }
   return IsDialogMessageU(root, &msg) != FALSE;
 }
 

@@ -87,6 +87,10 @@ class FormWindow final : private ui::Peer {
   // Lets the keyboard reach the window again after the focused control was disabled or hidden.
   void RescueFocusLater();
   void RescueFocus();
+  // Tab and Shift+Tab from `from`: the next usable control by tab index.
+  // False when the focused control takes Tab itself.
+  bool TabFrom(HWND from, bool backward);
+  friend bool TranslateFormMessage(MSG& msg);
 
   ui::Form& form_;
   HINSTANCE instance_;

@@ -21,7 +21,7 @@ using platform::answer::kYes;
 using Strings = std::vector<std::string>;
 
 const std::string kIni = "C:\\Program Files\\Quarnimo\\values.ini";
-const std::string kInstance = "C:\\PROGRA~1\\Quarnimo\\Quarnimo.exe ";  // what starts a further instance
+const std::string kInstance = "\"C:\\PROGRA~1\\Quarnimo\\Quarnimo.exe\" ";  // what starts a further instance
 const std::string kFolderQuestion =
     "ドロップされたオブジェクトはフォルダです。\r\rこのフォルダを出力先に設定しますか？";
 const std::string kManyQuestion = "複数のファイルがドロップされました。\r\r全てのファイルを処理しますか？";
@@ -39,6 +39,9 @@ TEST(CommandText, IsCutAtDriveLettersAndNetworkPrefixesFromTheEnd) {
       {"能:\\a.txt", {"能:\\a.txt"}},  // a drive "letter" is one character, whatever its bytes
       {"a:b:c", {"b:c"}},              // a rest of two characters is never cut
       {"ab:C:\\f", {"C:\\f"}},         // the character just before a cut is not looked at
+      // A pair of quotation marks holds one path; the text around it is cut as ever.
+      {"\"C:\\a b\" D:\\c \"\\\\s\\x y\"", {"\\\\s\\x y", "D:\\c", "C:\\a b"}},
+      {"\"C:\\a.txt", {"C:\\a.txt"}},  // a lone quotation mark is no pair
   };
   for (const Case& c : cases) {
     EXPECT_EQ(CutCommandText(c.text), c.candidates) << "command text \"" << c.text << "\"";
@@ -84,7 +87,14 @@ TEST_F(Intake, TheCommandLineLoadsTheLastFileAndStartsTheOthersOrFails) {
     Strings started;    // further instances, in order
   } cases[] = {
       {"   C:\\My Files\\report one.txt  ", "C:\\My Files\\report one.txt", 6, {}},
-      {"\"C:\\My Files\\report one.txt\"", "", -1, {}},
+      {"\"C:\\My Files\\report one.txt\"", "C:\\My Files\\report one.txt", 6, {}},
+      {"\"C:\\Two Words\\first file.bin\" \"D:\\Other Place\\second file.bin\"",
+       "D:\\Other Place\\second file.bin",
+       7,
+       {"C:\\TWOWOR~1\\FIRSTF~1.BIN"}},
+      {"report one.txt", "C:\\My Files\\report one.txt", 6, {}},  // relative to the working folder
+      {"\"report one.txt\"", "C:\\My Files\\report one.txt", 6, {}},
+      {"D:\\Out Folder", "", -1, {}},  // a folder alone
       {"C:\\a.txt D:\\b.txt D:\\c.txt", "D:\\c.txt", 3, {"D:\\b.txt", "C:\\a.txt"}},
       {"C:\\Two Words\\first file.bin D:\\Other Place\\second file.bin",
        "D:\\Other Place\\second file.bin",
@@ -95,6 +105,7 @@ TEST_F(Intake, TheCommandLineLoadsTheLastFileAndStartsTheOthersOrFails) {
       {"\\\\server\\share\\net.bin C:\\a.txt", "C:\\a.txt", 1, {"\\\\server\\share\\net.bin"}},
       {"C:\\TWOWOR~1\\FIRSTF~1.BIN", "C:\\Two Words\\first file.bin", 5, {}},  // as an instance gets it
   };
+  system.SetCurrentFolder("C:\\My Files");
   for (const Case& c : cases) {
     system.commandText = c.text;
     system.startedProcesses.clear();
@@ -118,6 +129,26 @@ TEST_F(Intake, TheCommandLineLoadsTheLastFileAndStartsTheOthersOrFails) {
   EXPECT_FALSE(host.shown) << "a failed start-up must show no window";
   EXPECT_NE(system.ReadFile(kIni).find("LastErrorNumber=8\r\n"), std::string::npos)
       << "the failure's number must be recorded";
+}
+
+// The part count a command-line start shows is the one the split works
+// from, so the range typed against it is what gets written.
+TEST_F(Intake, ARangeTypedAfterACommandLineStartIsWhatTheSplitWrites) {
+  system.WriteFile(kIni, "formext=-1\r\nsizeopt=3\r\ndevsize=2\r\nmakebatch=0\r\ndpath=D:\\Out Folder\r\n");
+  system.commandText = "C:\\My Files\\report one.txt";  // 6 bytes: three parts
+  platform::sim::SimWindowHost host;
+  Program program(system, dialogs, host);
+  program.intake = StandardIntake();
+  ASSERT_EQ(program.Start(), StartOutcome::kShown);
+  window::FrmMain& frm = *program.frmMAIN();
+  ASSERT_EQ(frm.txtSpltPart[1].Text(), "3");
+  frm.txtSpltPart[0].UserEdit("2", 1);
+  dialogs.Expect("正常に分割を終了しました", 64, "", kOk);
+  frm.btnSpltExec.UserClick();
+  for (const char* part : {"001", "002", "003"}) {
+    EXPECT_EQ(system.Exists(std::string("D:\\Out Folder\\REPORT~1.") + part), part != std::string("001"))
+        << "part " << part << ": the typed range 2 to 3 is not what was written";
+  }
 }
 
 class Drops : public Intake {
@@ -151,7 +182,9 @@ TEST_F(Drops, EachDropTakesWhatTheUserAgreedToAndAFailedStartIsRecorded) {
     Strings started;     // files given to further instances
   } cases[] = {
       {"one file", {b}, "", 0, false, b, "", {}},
+      {"a short path, shown as delivered", {firstShort}, "", 0, false, firstShort, "", {}},
       {"a folder, yes", {folder}, askFolder, kYes, false, "", folder, {}},
+      {"a folder in short form, yes", {"D:\\OUTFOL~1"}, askFolder, kYes, false, "", folder, {}},
       {"a folder, no", {folder}, askFolder, kNo, false, "", "", {}},
       {"a folder in same-folder mode", {folder}, askFolder, kYes, true, "", "", {}},
       {"three files, yes", {a, b, c3}, askMany, kYes, false, a, "", {b, c3}},
@@ -180,37 +213,6 @@ TEST_F(Drops, EachDropTakesWhatTheUserAgreedToAndAFailedStartIsRecorded) {
   EXPECT_EQ(system.startedProcesses.size(), 2u) << "a failed start must not stop the next";
   EXPECT_NE(system.ReadFile(kIni).find("LastErrorNumber=8\r\n"), std::string::npos)
       << "the failure's number must be recorded";
-}
-
-TEST_F(Drops, DropsDuringASplitAreIgnored) {
-  system.WriteFile("C:\\src.bin", std::string(4000, 's'));
-  ASSERT_EQ(frm->TakeSource("C:\\src.bin", "C:\\src.bin"), platform::err::kNone);
-  frm->txtOutPath.SetText("D:\\Out Folder");
-  frm->chkMkBat.SetValue(0);
-  frm->split.lngSpltSize = 1000;  // four parts
-  frm->optHmny[2].UserClick();    // ask before overwriting
-  system.WriteFile("D:\\Out Folder\\src.002", "stale");
-
-  int drops = 0;
-  dialogs.onBox = [&](const platform::sim::BoxRecord& box) {
-    if (box.text.find("src.002") == std::string::npos) return;
-    ++drops;
-    host.Drop({"D:\\Out Folder"});
-    host.Drop({"C:\\a.txt", "D:\\c.txt"});
-  };
-  dialogs.Answer(kYes);  // overwrite src.002
-  dialogs.Answer(kOk);   // the end message
-  frm->btnSpltExec.UserClick();
-
-  EXPECT_EQ(drops, 1) << "the overwrite question never came";
-  EXPECT_EQ(frm->txtInFile.Text(), "C:\\src.bin") << "a drop during the split changed the source";
-  EXPECT_EQ(frm->split.lngFileSize, 4000) << "a drop during the split changed the size";
-  EXPECT_EQ(frm->txtOutPath.Text(), "D:\\Out Folder") << "a drop during the split changed the output folder";
-  EXPECT_TRUE(system.startedProcesses.empty()) << "a drop during the split started instances";
-
-  dialogs.Expect(kManyQuestion, 36, "", kYes);
-  EXPECT_TRUE(host.Drop({"D:\\b.txt", "D:\\c.txt"}));
-  EXPECT_EQ(frm->txtInFile.Text(), "D:\\b.txt") << "after the split drops must work again";
 }
 
 }  // namespace

@@ -139,19 +139,42 @@ TEST_F(Selection, TypedPathsAreMadeAbsoluteAndLong) {
   LeaveSourceBox();
   EXPECT_EQ(frm.split.lngFileSize, 1457665) << "leaving the box must read the file's length again";
   EXPECT_EQ(frm.txtSpltPart[1].Text(), "2") << "a new part count must reset the range";
+}
 
-  struct Folder {
-    const char* set;
-    const char* shown;
-  } folders[] = {
+// The folder box is left alone while the user types: every prefix of a path
+// names some folder ("C:", "\\", ".."), and rewriting it under the caret
+// makes the path impossible to type. Leaving the box, or the split, makes it
+// whole; a folder chosen in the dialog or dropped shows its normal form at once.
+TEST_F(Selection, ATypedFolderStaysAsTypedUntilTheFocusLeaves) {
+  system.MakeFolders("C:\\Data Files\\sub");
+  system.AddShare("\\\\server\\share");
+  system.SetCurrentFolder("C:\\Data Files");
+  struct Case {
+    const char* typed;
+    const char* shown;  // once the focus has left the box
+  } cases[] = {
       {"C:\\DATAFI~1\\sub", "C:\\Data Files\\sub"},
-      {"sub", "C:\\Data Files\\sub"},
+      {"..", "C:\\"},
+      {"\\\\server\\share", "\\\\server\\share"},
       {"C:\\Data Files\\New", "C:\\Data Files\\New"},  // not there (yet): as typed
   };
-  for (const Folder& f : folders) {
-    frm.txtOutPath.SetText(f.set);
-    EXPECT_EQ(frm.txtOutPath.Text(), f.shown) << "output folder set to \"" << f.set << "\"";
+  for (const Case& c : cases) {
+    frm.form.UserMoveFocus(&frm.txtOutPath);  // selects the old folder, which typing replaces
+    const std::string typed = c.typed;
+    for (size_t i = 0; i < typed.size(); ++i) {
+      int key = static_cast<unsigned char>(typed[i]);
+      frm.txtOutPath.UserKeyPress(key);
+      ASSERT_EQ(frm.txtOutPath.Text(), typed.substr(0, i + 1))
+          << "typing \"" << c.typed << "\" was rewritten";
+    }
+    frm.form.UserMoveFocus(&frm.txtInFile);
+    EXPECT_EQ(frm.txtOutPath.Text(), c.shown) << "typed \"" << c.typed << "\", then left the box";
   }
+
+  dialogs.ChooseFolder("C:\\DATAFI~1\\sub");
+  frm.lblOutSelect.UserClick();
+  EXPECT_EQ(frm.txtOutPath.Text(), "C:\\Data Files\\sub")
+      << "a chosen folder must show its long form at once";
 }
 
 TEST_F(Selection, ALockedWindowDoesNotTakeATypedSource) {

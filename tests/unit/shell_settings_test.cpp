@@ -152,6 +152,7 @@ TEST_F(ApplyingSettings, EachKeyTakesItsDefaultWhenNotAcceptable) {
       {"sizeopt=3\r\ndevsize=00000000005", kFolder, 1, 0, 1457664, 3, 0, false},
       {"sizeopt=3\r\ndevsize=0", kFolder, 1, 0, 1457664, 3, 0, false},
       {"sizeopt=3\r\ndevsize=1e3", kFolder, 1, 0, 1000, 3, 0, false},
+      {"sizeopt=3\r\ndevsize=1.5", kFolder, 1, 0, 2, 3, 0, false},  // rounded as a typed size: as shown
   };
   for (const Case& c : cases) {
     window::FrmMain w(system, dialogs);
@@ -166,6 +167,8 @@ TEST_F(ApplyingSettings, EachKeyTakesItsDefaultWhenNotAcceptable) {
     EXPECT_EQ(w.split.byteSpltSize, c.sizeOption) << c.file << ": wrong size option";
     EXPECT_EQ(w.chkSamDir.Value(), c.sameDir) << c.file << ": wrong same-folder choice";
     EXPECT_EQ(w.mnuSettings[3].Checked(), c.rangeMode) << c.file << ": wrong range mode";
+    EXPECT_EQ(w.txtSpltPart[0].Enabled() && w.txtSpltPart[1].Enabled(), c.rangeMode)
+        << c.file << ": the range boxes must take input exactly in range mode";
   }
   system.WriteFile(kIni, "sizeopt=3\r\ndevsize=1");
   ApplySettings(system, frm);
@@ -207,11 +210,21 @@ TEST_F(ApplyingSettings, MenuSavesTheWindowAndLoadsItBack) {
       "devsize=12345\r\nsamedir=1\r\nformext=-1\r\n")
       << "the menu save must write the seven choices in order";
 
+  // A load that switches range mode on does what the menu item does.
   window::FrmMain other(system, dialogs);
   ConnectSettings(system, other);
+  other.split.lngFileSize = 30000;  // three parts of the stored size, and a range within them
+  other.split.lngSpltSize = 12345;
+  other.Size_Change(0, 1);
+  other.txtSpltPart[0].SetText("2");
   other.mnuSettings[5].UserClick();
   EXPECT_EQ(other.split.lngSpltSize, 12345) << "the menu load must bring the free size back";
   EXPECT_TRUE(other.mnuSettings[3].Checked()) << "the menu load must bring range mode back";
+  EXPECT_EQ(other.form.Height(), 4995) << "the range row stays cut off after the load";
+  EXPECT_TRUE(other.txtSpltPart[0].Enabled() && other.txtSpltPart[1].Enabled())
+      << "the range cannot be typed after the load";
+  EXPECT_EQ(other.txtSpltPart[0].Text() + "-" + other.txtSpltPart[1].Text(), "1-3")
+      << "range mode must start from the whole plan";
 }
 
 }  // namespace

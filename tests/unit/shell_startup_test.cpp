@@ -29,7 +29,7 @@ class Startup : public ::testing::Test {
 };
 
 TEST_F(Startup, StepsRunInOrderAndTheWindowShowsLast) {
-  system.WriteFile(kIni, "xpos=1200\r\nypos=900\r\nmakebatch=0\r\n");
+  system.WriteFile(kIni, "xpos=1200\r\nypos=900\r\nsizeopt=1\r\n");
   Program program(system, dialogs, host);
   bool handedOver = false;
   program.intake.takeCommandLine = [&](Program& p) {
@@ -38,7 +38,8 @@ TEST_F(Startup, StepsRunInOrderAndTheWindowShowsLast) {
     EXPECT_FALSE(host.shown) << "the command line must be taken before the window shows";
     EXPECT_TRUE(host.hooked) << "drops must be hooked before the command line is taken";
     EXPECT_EQ(frm.form.Left(), 1200) << "the window must be placed before the command line is taken";
-    EXPECT_EQ(frm.chkMkBat.Value(), 0) << "the settings must be applied before the command line is taken";
+    EXPECT_EQ(frm.split.lngSpltSize, 1250304)
+        << "the settings must be applied before the command line is taken";
     frm.split.lngFileCount = 7;  // as a plan computed for a file on the command line
     frm.form.SetState(ui::WindowState::kMinimized);
   };
@@ -46,7 +47,13 @@ TEST_F(Startup, StepsRunInOrderAndTheWindowShowsLast) {
     window::FrmMain& frm = *program.frmMAIN();
     EXPECT_EQ(form.Title(), "Quarnimo") << "the title must be the product name";
     EXPECT_EQ(form.State(), ui::WindowState::kNormal) << "the window must open in the normal state";
-    EXPECT_EQ(frm.split.lngFileCount, 0) << "the part count must be reset after the command line";
+    EXPECT_EQ(frm.split.lngFileCount, 7) << "the part count the window shows must stay the split's plan";
+    EXPECT_FALSE(frm.txtSpltPart[0].Enabled() || frm.txtSpltPart[1].Enabled())
+        << "the range boxes, cut off without range mode, must not take the focus";
+    for (const ui::Control* c :
+         std::initializer_list<const ui::Control*>{&frm.lblInSelect, &frm.lblOutSelect, &frm.btnSpltExec}) {
+      EXPECT_EQ(c->MousePointer(), ui::Pointer::kHand) << c->name() << " does not show the hand pointer";
+    }
   };
   ASSERT_EQ(program.Start(), StartOutcome::kShown);
   EXPECT_TRUE(handedOver) << "the command-line hand-off never ran";

@@ -91,8 +91,9 @@ TEST_F(HelpMenu, TheVersionDialogIsFreshAndModalEachTime) {
     Captions& seen = shown.emplace_back();
     for (ui::Control* control : form.Controls()) {
       if (control->name().starts_with("lblpname")) seen[control->name()] = control->Caption();
+      if (control->Caption() == "閉じる") control->UserClick();
     }
-    form.Close();
+    EXPECT_TRUE(form.Closed()) << "閉じる does not close the version dialog";
   };
 
   system.programInfo = {"Quarnimo", "Quarnimo Splitter", "Copyright (C) 2026 Someone", 3, 1250, 7};

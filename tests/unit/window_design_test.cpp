@@ -1,16 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cctype>
 #include <map>
-#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/sim/sim_dialogs.h"
 #include "platform/sim/sim_system.h"
 #include "window/frm_main.h"
-#include "window/frm_main_design.h"
 
 namespace qn::window {
 namespace {
@@ -22,51 +20,24 @@ class MainDesign : public ::testing::Test {
   FrmMain frm{system, dialogs};
 };
 
-// Each control on the form, inside its frame or the client area, above the
-// range row unless it is part of it, captioned unless blank by design, with
-// its own place in the focus order.
-TEST_F(MainDesign, EveryControlIsSeenCaptionedAndReachedByTab) {
-  const std::vector<ui::Control*>& controls = frm.form.Controls();
-  ASSERT_EQ(controls.size(), design::kControls.size()) << "a designed control is missing from the window";
-  // The frame (borders, title, menu bar) is what the tall form adds to the client area.
-  const int shortClientBottom =
-      design::kOuterHeightWithoutRange - (design::kOuterHeightWithRange - design::kClient.height);
-  const std::set<const ui::Control*> rangeRow = {&frm.txtSpltPart[0], &frm.txtSpltPart[1], &frm.lbl1[1],
-                                                 &frm.lbl1[2]};
-  std::vector<int> tabs;
-  for (const ui::Control* control : controls) {
-    tabs.push_back(control->tabIndex);
-    const ui::Rect& r = control->rect;
-    ui::Rect outer = design::kClient;
-    if (control->container) {
-      outer = {0, 0, control->container->rect.width, control->container->rect.height};
-    } else if (rangeRow.contains(control)) {
-      EXPECT_GE(r.top, shortClientBottom) << control->name() << " shows without range mode";
-    } else {
-      EXPECT_LE(r.top + r.height, shortClientBottom)
-          << control->name() << " is cut off when range mode is off";
-    }
-    EXPECT_TRUE(r.width > 0 && r.height > 0 && r.left >= outer.left && r.top >= outer.top &&
-                r.left + r.width <= outer.left + outer.width && r.top + r.height <= outer.top + outer.height)
-        << control->name() << " has no size or is cut off by what holds it";
-    const bool blankByDesign =
-        control->kind() == ui::Kind::kTextBox || control == &frm.lblComplt || control == &frm.frameSpltSize;
-    EXPECT_TRUE(blankByDesign || !control->Caption().empty()) << control->name() << " shows no caption";
-  }
-  std::sort(tabs.begin(), tabs.end());
-  for (int i = 0; i < static_cast<int>(tabs.size()); ++i) {
-    EXPECT_EQ(tabs[static_cast<size_t>(i)], i)
-        << "the Tab key would skip or repeat a place in the focus order";
-  }
-  EXPECT_EQ(frm.form.font.charset, 128) << "Japanese captions need the Shift-JIS character set";
-  EXPECT_TRUE(frm.btnSpltExec.isDefault) << "Enter would not start the split";
-}
-
-TEST_F(MainDesign, MenusHaveUniqueAccessKeys) {
-  std::vector<const ui::MenuItem*> menus = {&frm.mnuFile, &frm.mnuSet, &frm.mnuHelp, &frm.mnuSettings[1]};
-  for (const ui::MenuItem* menu : menus) {
+// Each menu holds its own item array in order, the overwrite items under
+// "上書き処理(&O)", and no two items of one menu share an access key.
+TEST_F(MainDesign, EveryMenuItemHangsUnderItsMenuWithItsOwnAccessKey) {
+  using Items = std::vector<ui::MenuItem*>;
+  auto all = [](auto& array) {
+    Items items;
+    for (ui::MenuItem& item : array) items.push_back(&item);
+    return items;
+  };
+  EXPECT_EQ(frm.form.menuBar, (Items{&frm.mnuFile, &frm.mnuSet, &frm.mnuHelp})) << "a menu is missing";
+  for (const auto& [menu, items] :
+       std::vector<std::pair<ui::MenuItem*, Items>>{{&frm.mnuFile, all(frm.mnuFiles)},
+                                                    {&frm.mnuSet, all(frm.mnuSettings)},
+                                                    {&frm.mnuSettings[1], all(frm.mnuSetOW)},
+                                                    {&frm.mnuHelp, all(frm.mnuHelps)}}) {
+    EXPECT_EQ(menu->items, items) << menu->name() << " lacks an item or holds another menu's";
     std::map<char, std::string> keys;
-    for (const ui::MenuItem* item : menu->items) {
+    for (const ui::MenuItem* item : items) {
       size_t amp = item->Caption().find('&');
       if (amp == std::string::npos || amp + 1 >= item->Caption().size()) continue;
       char key = static_cast<char>(std::toupper(static_cast<unsigned char>(item->Caption()[amp + 1])));

@@ -65,10 +65,24 @@ TEST_F(MainWindow, ResizingAlwaysEndsAtTheFixedSize) {
   }
 }
 
-TEST_F(MainWindow, RangeModeWithoutASourceStartsFromPartOne) {
-  RangeModeOn();
-  EXPECT_TRUE(frm.txtSpltPart[0].Enabled() && frm.txtSpltPart[1].Enabled()) << "the range cannot be typed";
-  EXPECT_EQ(frm.txtSpltPart[1].Text(), "1") << "without a source the \"0\" parts must be raised to 1";
+// Either way a switch of range mode starts the range again from the whole
+// plan; the boxes take input exactly while range mode shows them.
+TEST_F(MainWindow, SwitchingRangeModeResetsTheRangeAndLocksItWhenCutOff) {
+  Plan(10000, 1000);
+  for (bool on : {true, false, true}) {
+    if (!on) {
+      frm.txtSpltPart[1].UserEdit("5", 1);  // a range typed in range mode, which leaving it resets
+      frm.txtSpltPart[0].UserEdit("3", 1);
+    }
+    frm.mnuSettings[3].UserClick();
+    EXPECT_EQ(frm.txtSpltPart[0].Text() + "-" + frm.txtSpltPart[1].Text(), "1-10")
+        << (on ? "on" : "off") << ": the range does not start again from the whole plan";
+    EXPECT_EQ(frm.txtSpltPart[0].Enabled() && frm.txtSpltPart[1].Enabled(), on)
+        << (on ? "on: the range cannot be typed" : "off: the cut-off range boxes take input");
+  }
+  FrmMain w{system, dialogs};  // no source: the "0" parts are raised to 1
+  w.mnuSettings[3].UserClick();
+  EXPECT_EQ(w.txtSpltPart[0].Text() + "-" + w.txtSpltPart[1].Text(), "1-1");
 }
 
 TEST_F(MainWindow, BatchAndSameFolderBoxesKeepTheirMenuMarksInStep) {
@@ -136,15 +150,18 @@ TEST_F(MainWindow, TheFreeSizeFieldChecksWhatWasTyped) {
     bool refused;
     double size;        // the part size afterwards
     const char* shown;  // the field once the focus has settled
+    const char* info;   // the part count of 2,500,000 bytes, at once
   } cases[] = {
-      {"1,457,664", false, 1457664, "1,457,664"},
-      {"2147483647", false, 2147483647, "2,147,483,647"},
-      {"0", true, 0, "0"},
-      {"abc", true, 1250304, "1250304"},
+      {"1,457,664", false, 1457664, "1,457,664", "2 File(s)"},
+      {"2147483647", false, 2147483647, "2,147,483,647", "1 File(s)"},
+      {"1", false, 1, "1", "2,500,000 File(s)"},
+      {"0", true, 0, "0", "File Info"},
+      {"abc", true, 1250304, "1250304", "2 File(s)"},
   };
   for (const Case& c : cases) {
     platform::sim::SimDialogs boxes;
     FrmMain w{system, boxes};
+    w.split.lngFileSize = 2500000;
     w.split.lngSpltSize = 1250304;
     w.optSpltSize[3].UserClick();
     w.form.UserMoveFocus(&w.txt_Sizes);
@@ -158,6 +175,10 @@ TEST_F(MainWindow, TheFreeSizeFieldChecksWhatWasTyped) {
     EXPECT_EQ(boxes.boxes.size(), c.refused ? 1u : 0u) << "\"" << c.typed << "\": wrong number of messages";
     EXPECT_EQ(w.split.lngSpltSize, c.size) << "\"" << c.typed << "\" gives the wrong part size";
     EXPECT_EQ(w.txt_Sizes.Text(), c.shown) << "\"" << c.typed << "\": the field shows the wrong text";
+    EXPECT_EQ(w.lbl1[0].Caption(), w.split.lngSpltSize > 1 ? "bytes" : "byte")
+        << "\"" << c.typed << "\": the unit does not fit the size";
+    EXPECT_EQ(w.lblFInfo.Caption(), c.info)
+        << "\"" << c.typed << "\": the part count does not follow the size";
     if (c.refused) {
       EXPECT_EQ(w.form.Focused(), &w.txt_Sizes)
           << "\"" << c.typed << "\": the focus must return to the field";
@@ -169,12 +190,19 @@ TEST_F(MainWindow, TheFreeSizeFieldChecksWhatWasTyped) {
   }
 }
 
-TEST_F(MainWindow, KeysOnAPresetOptionLeaveTheSize) {
+// Digits typed on the focused free-size option build the size; on a preset
+// option they change nothing. The unit beside the field follows the size.
+TEST_F(MainWindow, KeysOnTheFreeSizeOptionAloneBuildTheSize) {
   frm.split.lngFileSize = 3000000;
-  frm.optSpltSize[0].UserClick();
-  Focus(frm.optSpltSize[0]);
-  Type(frm.optSpltSize[0], "12");
-  EXPECT_EQ(frm.split.lngSpltSize, 1457664) << "keys on a preset option must not change the size";
+  for (int option : {0, 3}) {
+    frm.optSpltSize[static_cast<size_t>(option)].UserClick();
+    Focus(frm.optSpltSize[static_cast<size_t>(option)]);
+    Type(frm.optSpltSize[static_cast<size_t>(option)], "\b\b\b\b\b\b\b12");
+  }
+  EXPECT_EQ(frm.split.lngSpltSize, 12) << "keys typed on the options give the wrong part size";
+  EXPECT_EQ(frm.lbl1[0].Caption() + frm.lbl1[1].Caption() + frm.lbl1[2].Caption(), "bytesからファイルまで")
+      << "the unit is wrong or was written into a range label";
+  EXPECT_EQ(frm.lblFInfo.Caption(), "250,000 File(s)") << "the part count does not follow typed digits";
 }
 
 TEST_F(MainWindow, RangeBoxesKeepAUsableRange) {
@@ -254,17 +282,6 @@ TEST_F(MainWindow, OverwriteOptionsAndSubmenuKeepExactlyOneMark) {
           << "after choosing " << step.index << " overwrite option " << i << " is shown wrongly";
     }
     EXPECT_EQ(frm.split.byteHmny, step.index) << "the split would treat existing files another way";
-  }
-}
-
-TEST_F(MainWindow, APathOrRangeBoxSelectsItsTextOnFocus) {
-  RangeModeOn();
-  frm.txtSpltPart[1].SetText("123");
-  frm.txtOutPath.SetText("C:\\Parts");
-  for (ui::TextBox* box : {&frm.txtSpltPart[1], &frm.txtOutPath}) {
-    Focus(*box);
-    EXPECT_EQ(box->SelStart(), 0) << box->name() << ": typing would not replace the old text";
-    EXPECT_EQ(box->SelLength(), box->Length()) << box->name() << ": typing would not replace the old text";
   }
 }
 

@@ -6,6 +6,8 @@
 #include <windows.h>
 // After <windows.h>, which it needs.
 #include <commctrl.h>
+#include <objbase.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -105,14 +107,6 @@ class LiveMain {
     SendMessageW(H(control), BM_CLICK, 0, 0);
     PumpPending();
   }
-  // The selection of an edit control: start and end in characters.
-  std::pair<int, int> Selection(const ui::Control& control) const {
-    DWORD start = 0;
-    DWORD end = 0;
-    SendMessageW(H(control), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    return {static_cast<int>(start), static_cast<int>(end)};
-  }
-
   // A control's place in pixels within the client area of `parent`.
   RECT PlaceIn(const ui::Control& control, HWND parent) const {
     RECT r{};
@@ -193,66 +187,27 @@ TEST(MainWindow, RealControlsStandAtTheirDesignedPlacesWithTheirRiskiestLooks) {
   EXPECT_NE(SendMessageW(w.Main(), WM_GETICON, ICON_BIG, 0), 0) << "the window shows no icon";
 }
 
-TEST(MainWindow, SizeOptionsSetTheSizeFieldAndWarnOnEveryCdChoice) {
+// A real radio button clicked again while selected still runs its handling
+// (the CD size warns each time, in a box with an empty title, OK and the
+// information icon). Digits typed on the focused free-size option build the
+// size; they are no access keys of the other options ("1.&44MB", "&650MB").
+TEST(MainWindow, SizeOptionsTakeRepeatedClicksAndDigitsTypedOnThem) {
   LiveMain w;
   ASSERT_TRUE(w.shown()) << kNotShown;
-  const std::string warning = "|" + kMemoryWarning + "|OK|information";
-  // Each option clicked, and the size field's text after it.
-  for (const auto& [option, size] : std::vector<std::pair<int, const char*>>{
-           {0, "1,457,664"},
-           {2, "681,984,000"},
-           {2, "681,984,000"},  // chosen again while selected: warned again
-           {0, "1,457,664"},
-           {3, "1,457,664"},  // the free size keeps the preset's size
-       }) {
-    const std::string what = "option " + std::to_string(option);
-    w.Click(w.frm.optSpltSize[option]);
-    EXPECT_EQ(w.TakeBoxes(), option == 2 ? Boxes{warning} : Boxes{})
-        << what
-        << ": the memory warning (empty title, only OK, information icon) must show once on every CD "
-           "choice, and no box on another";
-    EXPECT_EQ(SendMessageW(w.H(w.frm.optSpltSize[option]), BM_GETCHECK, 0, 0), BST_CHECKED)
-        << what << " shows no dot";
-    EXPECT_EQ(w.Text(w.frm.txt_Sizes), size) << what << ": the size field shows the wrong size";
-  }
-
-  // Keys typed on the focused free-size option build the size digit by digit;
-  // its digits are no access keys of the other options ("1.&44MB", "1.&25MB", "&650MB").
+  w.Click(w.frm.optSpltSize[2]);
+  w.Click(w.frm.optSpltSize[2]);
+  EXPECT_EQ(w.TakeBoxes(), Boxes(2, "|" + kMemoryWarning + "|OK|information"))
+      << "the memory warning must show once on every click of the CD size";
+  w.Click(w.frm.optSpltSize[3]);
   SetFocus(w.H(w.frm.optSpltSize[3]));
   PumpPending();
-  guitest::TypeText(w.H(w.frm.optSpltSize[3]), "\b\b\b\b\b\b\b1250364\b4");
+  guitest::TypeText(w.H(w.frm.optSpltSize[3]), "\b\b\b\b\b\b\b\b\b1250364\b4");
   EXPECT_EQ(w.Text(w.frm.txt_Sizes), "1,250,364")
       << "digits typed on the free-size option did not build the size";
   EXPECT_EQ(w.frm.split.lngSpltSize, 1250364) << "the split would use another part size than the one shown";
   EXPECT_EQ(SendMessageW(w.H(w.frm.optSpltSize[3]), BM_GETCHECK, 0, 0), BST_CHECKED)
       << "a digit typed on the option chose another option";
   EXPECT_TRUE(w.TakeBoxes().empty()) << "typing on the option showed a message box";
-}
-
-TEST(MainWindow, FreeSizeFieldShowsPlainDigitsWhileFocusedAndRefusesLettersOnLeaving) {
-  LiveMain w;
-  ASSERT_TRUE(w.shown()) << kNotShown;
-  w.Click(w.frm.optSpltSize[0]);
-  w.Click(w.frm.optSpltSize[3]);
-  SetFocus(w.H(w.frm.txt_Sizes));
-  PumpPending();
-  ASSERT_EQ(GetFocus(), w.H(w.frm.txt_Sizes)) << "the free-size field cannot take the focus";
-  EXPECT_EQ(w.Text(w.frm.txt_Sizes), "1457664") << "the focused field must show plain digits";
-  EXPECT_EQ(w.Selection(w.frm.txt_Sizes), std::make_pair(0, 7)) << "typing would not replace the size";
-
-  guitest::TypeText(w.H(w.frm.txt_Sizes), "abc");
-  EXPECT_EQ(w.Shown(w.frm.txt_Sizes), "abc") << "the field did not take the typing";
-  guitest::PressKey(GetFocus(), VK_TAB);
-  EXPECT_EQ(
-      w.TakeBoxes(),
-      Boxes{"データ形式が不正です |ファイルのサイズは1-2,147,483,647バイトの範囲内にしてください|OK|stop"})
-      << "the validation message (its title with the trailing blank, only OK, stop icon) must show once";
-  EXPECT_EQ(GetFocus(), w.H(w.frm.txt_Sizes)) << "the focus did not come back to the field";
-  EXPECT_EQ(w.frm.form.Focused(), &w.frm.txt_Sizes) << "the model lost the focus";
-  EXPECT_EQ(w.Selection(w.frm.txt_Sizes), std::make_pair(0, w.frm.txt_Sizes.Length()))
-      << "the field's text is not selected for retyping";
-  EXPECT_EQ(w.Shown(w.frm.txt_Sizes), "1457664") << "the refused size must give way to the last good one";
-  EXPECT_EQ(w.frm.split.lngSpltSize, 1457664) << "the split would use the wrong part size";
 }
 
 TEST(MainWindow, RangeModeFromTheMenuSwitchesTheWindowHeightAndUnlocksTheRange) {
@@ -279,7 +234,6 @@ TEST(MainWindow, RangeModeFromTheMenuSwitchesTheWindowHeightAndUnlocksTheRange) 
   w.frm.split.lngSpltSize = 1000;
   w.frm.Size_Change(0, 1);
   for (const auto& [rangeMode, height, image] : {std::tuple{true, 4995, "tall"}, {false, 4530, "short"}}) {
-    if (!rangeMode) w.frm.txtSpltPart[0].SetText("3");  // a typed range, which leaving range mode resets
     SendMessageW(w.Main(), WM_COMMAND, MAKEWPARAM(rangeItem->id, 0), 0);  // chosen as the user does
     PumpPending();
     const std::string how = rangeMode ? "range mode on" : "range mode off";
@@ -307,9 +261,42 @@ TEST(MainWindow, RangeModeFromTheMenuSwitchesTheWindowHeightAndUnlocksTheRange) 
     EXPECT_TRUE(guitest::SaveWindowImage(w.Main(), folder + "\\main_window_" + image + ".bmp"))
         << "the " << image << " window's image could not be saved";
   }
-  EXPECT_EQ(w.Shown(w.frm.txtSpltPart[0]) + "-" + w.Shown(w.frm.txtSpltPart[1]), "1-10")
-      << "leaving range mode must reset the range to the whole plan";
   EXPECT_TRUE(w.TakeBoxes().empty()) << "range mode showed a message box";
+
+  // Maximized or minimized and restored by the system, the window comes back at its fixed size.
+  for (const auto& [command, how] : {std::pair{SC_MAXIMIZE, "maximized"}, {SC_MINIMIZE, "minimized"}}) {
+    SendMessageW(w.Main(), WM_SYSCOMMAND, command, 0);
+    PumpPending();
+    if (command == SC_MINIMIZE) SendMessageW(w.Main(), WM_SYSCOMMAND, SC_RESTORE, 0);
+    PumpPending();
+    RECT outer{};
+    GetWindowRect(w.Main(), &outer);
+    EXPECT_FALSE(IsZoomed(w.Main()) || IsIconic(w.Main())) << how << ": the window stays " << how;
+    EXPECT_EQ(outer.right - outer.left, MulDiv(4395, dpi, 1440)) << how << ": the window is not at its width";
+    EXPECT_EQ(outer.bottom - outer.top, MulDiv(4530, dpi, 1440))
+        << how << ": the window is not at its height";
+  }
+}
+
+// The folder the user takes in the real folder dialog (the one it opens at,
+// taken with OK) is the output folder, in its long form.
+TEST(MainWindow, AFolderChosenInTheRealFolderDialogIsTheOutputFolder) {
+  ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+  {
+    LiveMain w;
+    ASSERT_TRUE(w.shown()) << kNotShown;
+    wchar_t desktop[MAX_PATH] = {};
+    ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop)));
+    wchar_t stored[MAX_PATH] = {};
+    ASSERT_NE(GetLongPathNameW(desktop, stored, MAX_PATH), 0u);
+    HWND label = w.H(w.frm.lblOutSelect);
+    SendMessageW(label, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    SendMessageW(label, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));  // the dialog runs, and OK is pressed, in here
+    PumpPending();
+    EXPECT_EQ(w.TakeBoxes().size(), 1u) << "the label did not open the folder dialog once";
+    EXPECT_EQ(w.Shown(w.frm.txtOutPath), Narrow(stored)) << "the chosen folder is not the output folder";
+  }
+  CoUninitialize();
 }
 
 }  // namespace

@@ -295,6 +295,54 @@ bool QuarnimoApp::SetChecked(std::string_view name, bool checked) {
   return Checked(name) == checked;
 }
 
+std::string QuarnimoApp::Focused() const {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (window_ == nullptr || !GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &info)) return {};
+  for (const auto& control : window::design::kControls) {
+    if (info.hwndFocus != nullptr && ControlOf(window_, control.name) == info.hwndFocus)
+      return std::string(control.name);
+  }
+  return {};
+}
+
+namespace {
+
+bool SendKeys(HWND window, const std::vector<INPUT>& keys) {
+  SetForegroundWindow(window);
+  const UINT sent = SendInput(static_cast<UINT>(keys.size()), const_cast<INPUT*>(keys.data()), sizeof(INPUT));
+  return sent == keys.size();
+}
+
+INPUT Key(WORD virtualKey, wchar_t unicode, bool up) {
+  INPUT input{};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = virtualKey;
+  input.ki.wScan = unicode;
+  input.ki.dwFlags = (unicode != 0 ? KEYEVENTF_UNICODE : 0) | (up ? KEYEVENTF_KEYUP : 0);
+  return input;
+}
+
+}  // namespace
+
+bool QuarnimoApp::PressKey(WORD virtualKey, bool shift) {
+  std::vector<INPUT> keys;
+  if (shift) keys.push_back(Key(VK_SHIFT, 0, false));
+  keys.push_back(Key(virtualKey, 0, false));
+  keys.push_back(Key(virtualKey, 0, true));
+  if (shift) keys.push_back(Key(VK_SHIFT, 0, true));
+  return SendKeys(window_, keys);
+}
+
+bool QuarnimoApp::TypeText(std::string_view text) {
+  std::vector<INPUT> keys;
+  for (wchar_t c : Widen(text)) {
+    keys.push_back(Key(0, c, false));
+    keys.push_back(Key(0, c, true));
+  }
+  return SendKeys(window_, keys);
+}
+
 bool QuarnimoApp::Drop(const std::vector<std::string>& paths) {
   std::wstring names;
   for (const std::string& path : paths) names += Widen(path) + L'\0';

@@ -1,0 +1,153 @@
+// The real Quarnimo.exe's window driven from the keyboard, as a user who
+// does not reach for the mouse: real key presses (SendInput) into the
+// program's window, Tab and Shift+Tab from control to control, paths and
+// sizes typed character by character, Enter for the split button.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/wine/support/gui.h"
+#include "tests/wine/support/quarnimo_app.h"
+#include "tests/wine/support/split_support.h"
+#include "tests/wine/wine_test_util.h"
+
+namespace qn::winetest {
+namespace {
+
+using Names = std::vector<std::string>;
+
+// Presses Tab (Shift+Tab when `back`) and gives the control that has the
+// focus once it has moved; "" when it did not move.
+std::string Tab(QuarnimoApp& app, bool back = false) {
+  const std::string from = app.Focused();
+  std::string now;
+  if (!app.PressKey(VK_TAB, back)) return {};
+  guitest::PumpUntil([&] { return (now = app.Focused()) != from; }, 10000);
+  return now == from ? std::string() : now;
+}
+
+// Types `text` into the focused box and waits until the box shows `shows`.
+bool TypeInto(QuarnimoApp& app, const std::string& box, const std::string& text, const std::string& shows) {
+  return app.TypeText(text) && guitest::PumpUntil([&] { return app.Text(box) == shows; }, 10000);
+}
+
+// The stops of the window's focus order, as the design orders them, for
+// two stored choices: every stop once, in order, forward and backward.
+TEST(WindowKeys, TabAndShiftTabVisitTheControlsInTheDesignedOrder) {
+  const Names common = {"txtInFile", "txtOutPath", "btnSpltExec", "chkMkBat", "chkSamDir", "optHmny(0)"};
+  const struct {
+    const char* what;
+    const char* settings;
+    Names rest;  // after the common stops
+  } cases[] = {
+      {"free size in range mode",
+       "sizeopt=3\r\nformext=-1\r\n",
+       {"optSpltSize(3)", "txtSpltPart(0)", "txtSpltPart(1)", "txt_Sizes"}},
+      {"CD size without range mode: the cut-off range boxes are passed by",
+       "sizeopt=2\r\n",
+       {"optSpltSize(2)"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    ASSERT_TRUE(dir.ok() && WriteWholeFile(dir / "values.ini", c.settings));
+    QuarnimoApp app(dir.path());
+    if (!app.ok()) {
+      const std::optional<SeenBox> warning = app.NextBox();  // the CD size's memory warning comes first
+      ASSERT_TRUE(warning && app.Answer(*warning, IDOK) && app.WaitForWindow()) << app.error();
+    }
+    ASSERT_TRUE(guitest::PumpUntil([&] { return app.Focused() == "txtInFile"; }, 10000))
+        << "the window does not open with the focus in the source box";
+    Names order = common;
+    order.insert(order.end(), c.rest.begin(), c.rest.end());
+    Names forward;
+    for (size_t i = 0; i < order.size(); ++i) forward.push_back(Tab(app));
+    Names expected(order.begin() + 1, order.end());
+    expected.push_back(order.front());
+    EXPECT_EQ(forward, expected) << "Tab must visit the controls in the designed order, then start again";
+    Names backward;
+    for (size_t i = 0; i < order.size(); ++i) backward.push_back(Tab(app, true));
+    EXPECT_EQ(backward, Names(order.rbegin(), order.rend())) << "Shift+Tab must go back the same way";
+  }
+}
+
+// A program folder and a data folder with its own output folder "out".
+struct Folders {
+  TempDir program;
+  TempDir data;
+  bool ok = program.ok() && data.ok() && CreateDirectoryW(Widen(data / "out").c_str(), nullptr);
+};
+
+// The source and the output folder typed key by key, each taken when Tab
+// leaves its box; Enter in the folder box starts the split. Every prefix of
+// the folder ("C:", "C:\\...\\out\\..") names something, and none of them may
+// be put in its place while the user types.
+TEST(WindowKeys, AFolderTypedKeyByKeyIsWhereEnterSplits) {
+  Folders dirs;
+  ASSERT_TRUE(dirs.ok &&
+              WriteWholeFile(dirs.program / "values.ini", "sizeopt=3\r\ndevsize=1000\r\nmakebatch=0\r\n"));
+  const std::string source = dirs.data / "source.bin";
+  const std::string bytes = RandomBytes(2500, 7);
+  ASSERT_TRUE(WriteWholeFile(source, bytes));
+  QuarnimoApp app(dirs.program.path());
+  ASSERT_TRUE(app.ok()) << app.error();
+  ASSERT_TRUE(guitest::PumpUntil([&] { return app.Focused() == "txtInFile"; }, 10000));
+
+  ASSERT_TRUE(TypeInto(app, "txtInFile", source, source)) << "the source box shows " << app.Text("txtInFile");
+  ASSERT_EQ(Tab(app), "txtOutPath");
+  EXPECT_EQ(app.Text("lblSize"), "Size: 2,500 bytes")
+      << "leaving the source box did not take the typed source";
+  const std::string typed = dirs.data / "out\\..\\out";
+  ASSERT_TRUE(TypeInto(app, "txtOutPath", typed, typed))
+      << "the folder was rewritten while it was typed: " << app.Text("txtOutPath");
+  ASSERT_TRUE(app.PressKey(VK_RETURN));
+  ExpectEnd(app, kFinished, kInformation);
+  EXPECT_EQ(app.Text("txtOutPath"), dirs.data / "out") << "the split did not show the folder it used";
+  for (int n = 1; n <= 3; ++n) {
+    EXPECT_TRUE(ReadWholeFile(dirs.data / "out\\" + BareStem(source) + PartNumber(n)) ==
+                bytes.substr(static_cast<size_t>(n - 1) * 1000, 1000))
+        << "part " << n << " is missing from the typed folder or holds the wrong bytes";
+  }
+}
+
+// Started with a file on the command line in range mode, the user gives a
+// new free size, leaves the field (the part count and the range follow it at
+// once) and types the range 2 to 3: Enter writes those two parts and no other.
+TEST(WindowKeys, ARangeTypedAfterACommandLineStartAndANewSizeIsWhatEnterSplits) {
+  Folders dirs;
+  ASSERT_TRUE(dirs.ok && WriteWholeFile(dirs.program / "values.ini",
+                                        "sizeopt=3\r\ndevsize=1000\r\nformext=-1\r\nmakebatch=0\r\ndpath=" +
+                                            dirs.data / "out" + "\r\n"));
+  const std::string source = dirs.data / "ten.bin";
+  ASSERT_TRUE(WriteWholeFile(source, RandomBytes(10000, 3)));
+  QuarnimoApp app(dirs.program.path(), source);
+  ASSERT_TRUE(app.ok()) << app.error();
+  ASSERT_EQ(app.Text("lblFInfo"), "10 File(s)") << "the command line's file was not planned";
+  ASSERT_TRUE(guitest::PumpUntil([&] { return app.Focused() == "txtInFile"; }, 10000));
+
+  ASSERT_EQ(Tab(app, true), "txt_Sizes");
+  ASSERT_TRUE(TypeInto(app, "txt_Sizes", "2500", "2500"));
+  ASSERT_EQ(Tab(app, true), "txtSpltPart(1)");
+  EXPECT_EQ(app.Text("txt_Sizes"), "2,500");
+  EXPECT_EQ(app.Text("lblFInfo"), "4 File(s)") << "leaving the size field left the old part count";
+  EXPECT_EQ(app.Text("txtSpltPart(0)") + "-" + app.Text("txtSpltPart(1)"), "1-4")
+      << "the range does not follow the new part count";
+  ASSERT_TRUE(TypeInto(app, "txtSpltPart(1)", "3", "3"));
+  ASSERT_EQ(Tab(app, true), "txtSpltPart(0)");
+  ASSERT_TRUE(TypeInto(app, "txtSpltPart(0)", "2", "2"));
+  ASSERT_TRUE(app.PressKey(VK_RETURN));
+  ExpectEnd(app, kFinished, kInformation);
+  for (int n = 1; n <= 4; ++n) {
+    EXPECT_EQ(
+        RawAttributes(dirs.data / "out\\" + BareStem(source) + PartNumber(n)) != INVALID_FILE_ATTRIBUTES,
+        n == 2 || n == 3)
+        << "part " << n << ": the typed range 2 to 3 is not what was written";
+  }
+}
+
+}  // namespace
+}  // namespace qn::winetest
