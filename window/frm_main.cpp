@@ -93,7 +93,13 @@ FrmMain::FrmMain(platform::System& system, platform::Dialogs& dialogs)
   ApplyDesign();
   ConnectHandlers();
   Form_Initialize();
-  onSplit = [this] { ExecuteSplit(); };
+  onSplit = [this] {
+    // Enter and the file menu split with the focus still in the free-size
+    // field: what was typed there counts, as if the focus had left it, and
+    // a refused size starts nothing.
+    if (form.Focused() == &txt_Sizes && !txt_Sizes_LostFocus()) return;
+    ExecuteSplit();
+  };
   onChooseSource = [this] { ChooseSource(); };
   onChooseOutput = [this] { ChooseOutput(); };
   onSourceLostFocus = [this] { txtInFile_LostFocus(); };
@@ -212,7 +218,7 @@ void FrmMain::ConnectHandlers() {
     optSpltSize[i].onKeyPress = [this, i](int& key) { optSpltSize_KeyPress(i, key); };
   }
   txt_Sizes.onGotFocus = [this] { txt_Sizes_GotFocus(); };
-  txt_Sizes.onLostFocus = [this] { txt_Sizes_LostFocus(); };
+  txt_Sizes.onLostFocus = [this] { (void)txt_Sizes_LostFocus(); };
   for (int i = 0; i < 2; ++i) {
     txtSpltPart[i].onChange = [this, i] { txtSpltPart_Change(i); };
     txtSpltPart[i].onGotFocus = [this, i] { SelectAll(txtSpltPart[i]); };
@@ -378,7 +384,7 @@ void FrmMain::txt_Sizes_GotFocus() {
   SelectAll(txt_Sizes);
 }
 
-void FrmMain::txt_Sizes_LostFocus() {
+bool FrmMain::txt_Sizes_LostFocus() {
   std::optional<int32_t> size = engine::WholeNumber(txt_Sizes.Text());
   bool usable = false;
   if (size) {
@@ -394,6 +400,7 @@ void FrmMain::txt_Sizes_LostFocus() {
   // The count and the range follow the new size at once: a range typed
   // against a stale count would be reset when the split starts.
   Size_Change(0, 1);
+  return usable;
 }
 
 void FrmMain::txtSpltPart_Change(int index) {

@@ -152,7 +152,8 @@ class FrmMain {
   void optSpltSize_Click(int index);
   void optSpltSize_KeyPress(int index, int& key);
   void txt_Sizes_GotFocus();
-  void txt_Sizes_LostFocus();
+  // Gives false when the typed size was refused (the user has been told).
+  bool txt_Sizes_LostFocus();
   void txtSpltPart_Change(int index);
   void optHmny_Click(int index);
 

@@ -149,5 +149,29 @@ TEST(WindowKeys, ARangeTypedAfterACommandLineStartAndANewSizeIsWhatEnterSplits) 
   }
 }
 
+// A size typed into the free-size field and Enter at once: the focus never
+// leaves the field, and the split must still use what was typed.
+TEST(WindowKeys, ASizeTypedJustBeforeEnterIsTheSizeSplit) {
+  Folders dirs;
+  ASSERT_TRUE(dirs.ok && WriteWholeFile(dirs.program / "values.ini",
+                                        "sizeopt=3\r\ndevsize=1000\r\nmakebatch=0\r\ndpath=" +
+                                            dirs.data / "out" + "\r\n"));
+  const std::string source = dirs.data / "size.bin";
+  const std::string bytes = RandomBytes(2500, 5);
+  ASSERT_TRUE(WriteWholeFile(source, bytes));
+  QuarnimoApp app(dirs.program.path(), source);
+  ASSERT_TRUE(app.ok()) << app.error();
+  ASSERT_TRUE(guitest::PumpUntil([&] { return app.Focused() == "txtInFile"; }, 10000));
+  ASSERT_EQ(Tab(app, true), "txt_Sizes");
+  ASSERT_TRUE(TypeInto(app, "txt_Sizes", "1200", "1200"));
+  ASSERT_TRUE(app.PressKey(VK_RETURN));
+  ExpectEnd(app, kFinished, kInformation);
+  const std::string stem = dirs.data / "out\\" + BareStem(source);
+  EXPECT_EQ(ReadWholeFile(stem + PartNumber(1)), bytes.substr(0, 1200)) << "the split used the old size";
+  EXPECT_EQ(ReadWholeFile(stem + PartNumber(3)), bytes.substr(2400)) << "the last part is not the rest";
+  EXPECT_EQ(RawAttributes(stem + PartNumber(4)), INVALID_FILE_ATTRIBUTES)
+      << "the old size's parts were written";
+}
+
 }  // namespace
 }  // namespace qn::winetest
