@@ -361,9 +361,15 @@ bool QuarnimoApp::Drop(const std::vector<std::string>& paths) {
 }
 
 bool QuarnimoApp::Settled() const {
-  // A sent message is only answered from the program's message loop.
+  // A sent message is answered from the program's message loop, before the
+  // posted messages that wait there: the first answer can come before a
+  // posted drop or click is handled. The second comes only once the program
+  // asks its queue again, after that handling.
   DWORD_PTR ignored = 0;
-  return SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored) != 0;
+  for (int i = 0; i < 2; ++i) {
+    if (SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored) == 0) return false;
+  }
+  return true;
 }
 
 std::optional<SeenBox> QuarnimoApp::NextBox(int milliseconds) {
