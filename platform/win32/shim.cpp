@@ -609,24 +609,24 @@ std::string VerQueryStringU(const std::vector<BYTE>& data, std::string_view subB
 
 // ---- windows and messages -----------------------------------------------------
 
-ATOM RegisterClassExU(const WNDCLASSEXA& spec) {
+ATOM RegisterClassExU(const WNDCLASSEXA& wanted) {
   if (auto wide = QN_WIDE(kUser32, RegisterClassExW)) {
-    const std::wstring name = Widen(spec.lpszClassName);
+    const std::wstring name = Widen(wanted.lpszClassName);
     WNDCLASSEXW unicode{};
     unicode.cbSize = sizeof unicode;
-    unicode.style = spec.style;
-    unicode.lpfnWndProc = spec.lpfnWndProc;
-    unicode.cbClsExtra = spec.cbClsExtra;
-    unicode.cbWndExtra = spec.cbWndExtra;
-    unicode.hInstance = spec.hInstance;
-    unicode.hIcon = spec.hIcon;
-    unicode.hCursor = spec.hCursor;
-    unicode.hbrBackground = spec.hbrBackground;
+    unicode.style = wanted.style;
+    unicode.lpfnWndProc = wanted.lpfnWndProc;
+    unicode.cbClsExtra = wanted.cbClsExtra;
+    unicode.cbWndExtra = wanted.cbWndExtra;
+    unicode.hInstance = wanted.hInstance;
+    unicode.hIcon = wanted.hIcon;
+    unicode.hCursor = wanted.hCursor;
+    unicode.hbrBackground = wanted.hbrBackground;
     unicode.lpszClassName = name.c_str();
-    unicode.hIconSm = spec.hIconSm;
+    unicode.hIconSm = wanted.hIconSm;
     return wide(&unicode);
   }
-  WNDCLASSEXA ansi = spec;
+  WNDCLASSEXA ansi = wanted;
   ansi.cbSize = sizeof ansi;
   return RegisterClassExA(&ansi);
 }

@@ -108,7 +108,7 @@ std::string VerQueryStringU(const std::vector<BYTE>& data, std::string_view subB
 // Class names are plain ASCII. A class registered here makes windows of the
 // same kind as the calls below take: Unicode on NT, ANSI on 9x.
 
-ATOM RegisterClassExU(const WNDCLASSEXA& spec);
+ATOM RegisterClassExU(const WNDCLASSEXA& wanted);
 HWND CreateWindowExU(DWORD exStyle, std::string_view className, std::string_view text, DWORD style, int x,
                      int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance, void* param);
 LRESULT DefWindowProcU(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

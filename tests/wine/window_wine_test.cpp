@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -114,20 +115,32 @@ TEST(WindowKeys, AFolderTypedKeyByKeyIsWhereEnterSplits) {
   }
 }
 
+// The program started with the file `name` (holding `bytes`, in the data
+// folder) on its command line, the free size 1000, no batch file and the
+// output folder "out" stored, plus `more` settings; nullptr when it did not
+// open with the focus in the source box.
+std::unique_ptr<QuarnimoApp> StartedOn(const Folders& dirs, const std::string& name, const std::string& bytes,
+                                       const std::string& more = {}) {
+  const std::string settings = "sizeopt=3\r\ndevsize=1000\r\nmakebatch=0\r\ndpath=" + dirs.data / "out\r\n";
+  if (!dirs.ok || !WriteWholeFile(dirs.program / "values.ini", settings + more) ||
+      !WriteWholeFile(dirs.data / name, bytes)) {
+    return nullptr;
+  }
+  auto app = std::make_unique<QuarnimoApp>(dirs.program.path(), dirs.data / name);
+  if (!app->ok() || !guitest::PumpUntil([&] { return app->Focused() == "txtInFile"; }, 10000)) return nullptr;
+  return app;
+}
+
 // Started with a file on the command line in range mode, the user gives a
 // new free size, leaves the field (the part count and the range follow it at
 // once) and types the range 2 to 3: Enter writes those two parts and no other.
 TEST(WindowKeys, ARangeTypedAfterACommandLineStartAndANewSizeIsWhatEnterSplits) {
   Folders dirs;
-  ASSERT_TRUE(dirs.ok && WriteWholeFile(dirs.program / "values.ini",
-                                        "sizeopt=3\r\ndevsize=1000\r\nformext=-1\r\nmakebatch=0\r\ndpath=" +
-                                            dirs.data / "out" + "\r\n"));
-  const std::string source = dirs.data / "ten.bin";
-  ASSERT_TRUE(WriteWholeFile(source, RandomBytes(10000, 3)));
-  QuarnimoApp app(dirs.program.path(), source);
-  ASSERT_TRUE(app.ok()) << app.error();
+  const std::unique_ptr<QuarnimoApp> started =
+      StartedOn(dirs, "ten.bin", RandomBytes(10000, 3), "formext=-1\r\n");
+  ASSERT_TRUE(started) << "the program did not start";
+  QuarnimoApp& app = *started;
   ASSERT_EQ(app.Text("lblFInfo"), "10 File(s)") << "the command line's file was not planned";
-  ASSERT_TRUE(guitest::PumpUntil([&] { return app.Focused() == "txtInFile"; }, 10000));
 
   ASSERT_EQ(Tab(app, true), "txt_Sizes");
   ASSERT_TRUE(TypeInto(app, "txt_Sizes", "2500", "2500"));
@@ -142,9 +155,8 @@ TEST(WindowKeys, ARangeTypedAfterACommandLineStartAndANewSizeIsWhatEnterSplits) 
   ASSERT_TRUE(app.PressKey(VK_RETURN));
   ExpectEnd(app, kFinished, kInformation);
   for (int n = 1; n <= 4; ++n) {
-    EXPECT_EQ(
-        RawAttributes(dirs.data / "out\\" + BareStem(source) + PartNumber(n)) != INVALID_FILE_ATTRIBUTES,
-        n == 2 || n == 3)
+    EXPECT_EQ(RawAttributes(dirs.data / "out\\ten." + PartNumber(n)) != INVALID_FILE_ATTRIBUTES,
+              n == 2 || n == 3)
         << "part " << n << ": the typed range 2 to 3 is not what was written";
   }
 }
@@ -153,20 +165,15 @@ TEST(WindowKeys, ARangeTypedAfterACommandLineStartAndANewSizeIsWhatEnterSplits) 
 // leaves the field, and the split must still use what was typed.
 TEST(WindowKeys, ASizeTypedJustBeforeEnterIsTheSizeSplit) {
   Folders dirs;
-  ASSERT_TRUE(dirs.ok && WriteWholeFile(dirs.program / "values.ini",
-                                        "sizeopt=3\r\ndevsize=1000\r\nmakebatch=0\r\ndpath=" +
-                                            dirs.data / "out" + "\r\n"));
-  const std::string source = dirs.data / "size.bin";
   const std::string bytes = RandomBytes(2500, 5);
-  ASSERT_TRUE(WriteWholeFile(source, bytes));
-  QuarnimoApp app(dirs.program.path(), source);
-  ASSERT_TRUE(app.ok()) << app.error();
-  ASSERT_TRUE(guitest::PumpUntil([&] { return app.Focused() == "txtInFile"; }, 10000));
+  const std::unique_ptr<QuarnimoApp> started = StartedOn(dirs, "size.bin", bytes);
+  ASSERT_TRUE(started) << "the program did not start";
+  QuarnimoApp& app = *started;
   ASSERT_EQ(Tab(app, true), "txt_Sizes");
   ASSERT_TRUE(TypeInto(app, "txt_Sizes", "1200", "1200"));
   ASSERT_TRUE(app.PressKey(VK_RETURN));
   ExpectEnd(app, kFinished, kInformation);
-  const std::string stem = dirs.data / "out\\" + BareStem(source);
+  const std::string stem = dirs.data / "out\\size.";
   EXPECT_EQ(ReadWholeFile(stem + PartNumber(1)), bytes.substr(0, 1200)) << "the split used the old size";
   EXPECT_EQ(ReadWholeFile(stem + PartNumber(3)), bytes.substr(2400)) << "the last part is not the rest";
   EXPECT_EQ(RawAttributes(stem + PartNumber(4)), INVALID_FILE_ATTRIBUTES)
