@@ -14,6 +14,8 @@
 # Usage: bench/split_bench.sh [WIN64_BUILD_DIR [DISPLAY_NUMBER [ROUNDS]]]
 #   WIN64_BUILD_DIR defaults to build/win64 (configured with the win64 preset);
 #   the script builds Quarnimo.exe, the driver and the plain loop there.
+#   QUARNIMO_BENCH_EXE=path/Quarnimo.exe measures that program instead of the
+#   build's own (an older one, say), with the same driver and plain loop.
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(dirname "$here")
@@ -44,8 +46,15 @@ results="$work/results.txt"
 
 # printf, not echo: dash's echo would read the backslashes as escapes.
 winpath() { printf 'Z:%s\n' "$(echo "$1" | tr / '\\')"; }
+# The driver takes the program from app\Quarnimo.exe of this folder.
+program_dir=$build
+if [ -n "${QUARNIMO_BENCH_EXE:-}" ]; then
+  program_dir="$work/program"
+  mkdir -p "$program_dir/app"
+  cp "$QUARNIMO_BENCH_EXE" "$program_dir/app/Quarnimo.exe"
+fi
 wine_run() {
-  QUARNIMO_WINEPREFIX="$prefix" QUARNIMO_BUILD_DIR="$build" DISPLAY=":$display" \
+  QUARNIMO_WINEPREFIX="$prefix" QUARNIMO_BUILD_DIR="$program_dir" DISPLAY=":$display" \
     "$source_dir/tests/wine/wine-run.sh" "$@"
 }
 
