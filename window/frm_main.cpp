@@ -353,6 +353,9 @@ void FrmMain::mnuSettings_Click(int index) {
       Run(onLoadSettings);
       break;
     case 6:
+      // A folder typed but not yet left is stored as the split would use
+      // it; typed text would be read against another folder at the next start.
+      SetOutputFolder(txtOutPath.Text());
       Run(onSaveSettings);
       break;
     default:
@@ -515,8 +518,7 @@ void FrmMain::txtOutPath_LostFocus() {
   // "Z:" into the current folder of Z: while "Z:\tmp" is being typed.
   // A folder not there (yet) is left as typed; the split says so.
   if (Busy()) return;
-  std::string normal = media::NormalPath(system_, txtOutPath.Text());
-  if (!normal.empty()) txtOutPath.SetText(std::move(normal));
+  SetOutputFolder(txtOutPath.Text());
 }
 
 }  // namespace qn::window

@@ -196,7 +196,12 @@ TEST_F(ApplyingSettings, TheCdOptionWarnsAndItsSizeReplacesTheStoredOne) {
 TEST_F(ApplyingSettings, MenuSavesTheWindowAndLoadsItBack) {
   ConnectSettings(system, frm);
   system.WriteFile(kIni, "LastErrorNumber=0\r\n");
-  frm.txtOutPath.SetText("X:\\分割先");
+  // Typed relative and saved before the focus left the box: the folder the
+  // split would use is stored, not text a later start reads elsewhere.
+  system.MakeFolders("C:\\DATA\\分割先");
+  system.MakeFolders("C:\\DATA\\SUB");
+  system.SetCurrentFolder("C:\\DATA\\SUB");
+  frm.txtOutPath.SetText("..\\分割先");
   frm.chkMkBat.SetValue(1);
   frm.optHmny[2].Select();
   frm.split.lngSpltSize = 12345;
@@ -204,10 +209,10 @@ TEST_F(ApplyingSettings, MenuSavesTheWindowAndLoadsItBack) {
   frm.chkSamDir.SetValue(1);
   frm.mnuSettings[3].UserClick();
   frm.mnuSettings[6].UserClick();
-  EXPECT_EQ(
-      File(),
-      "LastErrorNumber=0\r\ndpath=X:\\\x95\xaa\x8a\x84\x90\xe6\r\nmakebatch=1\r\ncheckow=2\r\nsizeopt=3\r\n"
-      "devsize=12345\r\nsamedir=1\r\nformext=-1\r\n")
+  EXPECT_EQ(File(),
+            "LastErrorNumber=0\r\ndpath=C:\\DATA\\\x95\xaa\x8a\x84\x90\xe6\r\nmakebatch=1\r\ncheckow="
+            "2\r\nsizeopt=3\r\n"
+            "devsize=12345\r\nsamedir=1\r\nformext=-1\r\n")
       << "the menu save must write the seven choices in order";
 
   // A load that switches range mode on does what the menu item does.
