@@ -125,11 +125,9 @@ class Job {
   // memory is short.
   bool MakeBuffer(int64_t partSize);
   // Copies `size` bytes from `offset` of the source into the new file at
-  // `path`, a buffer at a time: into `fresh` when the gate created it, else
-  // into a file made here. Gives 0, or the end state of the failure that
-  // stopped it; the file then stays unfinished for CloseAll to remove.
-  int32_t WritePart(const std::string& path, int64_t offset, int64_t size,
-                    std::unique_ptr<platform::File> fresh);
+  // `path`, a buffer at a time: into the part the gate created, else into a
+  // file made here. Gives 0, or the end state of the failure that stopped it.
+  int32_t WritePart(const std::string& path, int64_t offset, int64_t size);
 
   platform::System& sys_;
   platform::Dialogs& dialogs_;
@@ -212,12 +210,13 @@ int32_t Job::Run() {
     if (buffer_ == nullptr && !MakeBuffer(partSizeSetting)) return end_state::kOutOfMemory;
 
     uint8_t skip = 0;
-    std::unique_ptr<platform::File> fresh;
-    const int32_t result = view_.prepareOutputFile(stem, number, sourcePath, partSize, &skip, &fresh);
+    const int32_t result = view_.prepareOutputFile(stem, number, sourcePath, partSize, &skip, &part_);
+    // From here on a part the gate created is this run's to finish or remove.
+    if (part_ != nullptr) unfinished_ = stem + number;
     view_.showStatus(GroupedNumber(static_cast<double>(n)) + " File /");
     if (result > 0) return result;
     if (skip == 0) {
-      if (const int32_t failed = WritePart(stem + number, offset, partSize, std::move(fresh))) return failed;
+      if (const int32_t failed = WritePart(stem + number, offset, partSize)) return failed;
     }
     offset += partSize;  // also past a part left out, so the next keeps its place
   }
@@ -241,10 +240,8 @@ bool Job::MakeBuffer(int64_t partSize) {
   return buffer_ != nullptr;
 }
 
-int32_t Job::WritePart(const std::string& path, int64_t offset, int64_t size,
-                       std::unique_ptr<platform::File> fresh) {
+int32_t Job::WritePart(const std::string& path, int64_t offset, int64_t size) {
   platform::ErrorCode error = err::kNone;
-  part_ = std::move(fresh);
   if (part_ == nullptr) {
     // New only: a file that appeared since the gate looked is not overwritten.
     part_ = sys_.Open(path, platform::Access::kWrite, platform::Share::kNone,
