@@ -79,15 +79,17 @@ check_join() {
 
 record() { echo "$1 $2" >> "$results"; }  # NAME SECONDS
 
-# Every run starts with nothing dirty in the page cache: the source just
-# written, or an earlier run's parts, would otherwise be written back during
-# the run and throttle it.
-settle() { sync; }
+# Every run starts with nothing dirty in the page cache (the source just
+# written, or an earlier run's parts, would be written back during the run
+# and throttle it) and with the source read just before: this machine pages
+# out memory it finds idle, and whichever tool ran first in a round would
+# otherwise read the source from disk for the others.
+settle() { sync; cat "$1" > /dev/null; }
 
 run_quarnimo() {  # NAME OPTION SOURCE: splits SOURCE with the size option into $work/NAME
   out="$work/$1"
   rm -rf "$out" && mkdir -p "$out"
-  settle
+  settle "$3"
   line=$(wine_run "$driver" "$(winpath "$3")" "$(winpath "$out")" "$2" "$(winpath "$work")")
   idle_kb=$(echo "$line" | sed -n 's/.*idle_kb=\([-0-9]*\).*/\1/p')
   peak_kb=$(echo "$line" | sed -n 's/.*peak_kb=\([-0-9]*\).*/\1/p')
@@ -97,14 +99,14 @@ run_quarnimo() {  # NAME OPTION SOURCE: splits SOURCE with the size option into 
 run_plain() {  # NAME PARTBYTES SOURCE
   out="$work/$1"
   rm -rf "$out" && mkdir -p "$out"
-  settle
+  settle "$3"
   wine_run "$plain" "$(winpath "$3")" "$(winpath "$out")\\source." "$2"
 }
 
 run_split() {  # NAME PARTBYTES SOURCE
   out="$work/$1"
   rm -rf "$out" && mkdir -p "$out"
-  settle
+  settle "$3"
   split -b "$2" -a 3 --numeric-suffixes=1 "$3" "$out/source."
 }
 
@@ -134,7 +136,7 @@ while [ "$round" -le "$rounds" ]; do
     rm -rf "$work/s"
   done
   rm -f "$work/copy.bin"
-  settle
+  settle "$work/source.bin"
   cp "$work/source.bin" "$work/copy.bin"
   record cp "$(stat -c '%.9W %.9Y' "$work/copy.bin" | awk '{ printf "%.3f", $2 - $1 }')"
   rm -f "$work/copy.bin"
@@ -152,6 +154,11 @@ for size in fd cd; do
   q=$(median "quarnimo_$size") p=$(median "plain_$size") s=$(median "split_$size")
   label="1.44 MB"; [ "$size" = cd ] && label="650 MB"
   printf "%-12s %10s %10s %10s %10s %12s %12s\n" "$label" "$q" "$p" "$s" "$(ratio "$q" "$p")" "$(ratio "$q" "$s")" "$(median cp)"
+done
+echo
+echo "Each round's times (seconds), in the order they ran"
+for key in quarnimo_fd plain_fd split_fd quarnimo_cd plain_cd split_cd cp; do
+  printf "%-12s %s\n" "$key" "$(awk -v k="$key" '$1 == k { printf "%s ", $2 }' "$results")"
 done
 echo
 echo "Peak memory of Quarnimo's Wine process (VmHWM, medians)"
