@@ -708,6 +708,18 @@ BOOL SetWindowTextU(HWND hwnd, std::string_view text) {
   return SetWindowTextA(hwnd, ToAnsi(text).c_str());
 }
 
+namespace {
+// A window's text as the 9x line keeps it: ANSI bytes, which is also how
+// its edit controls count positions.
+std::string AnsiWindowText(HWND hwnd) {
+  const int length = std::max(GetWindowTextLengthA(hwnd), 0);
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  const int got = GetWindowTextA(hwnd, text.data(), length + 1);
+  text.resize(static_cast<size_t>(std::clamp(got, 0, length)));
+  return text;
+}
+}  // namespace
+
 std::string GetWindowTextU(HWND hwnd) {
   auto wideLength = QN_WIDE(kUser32, GetWindowTextLengthW);
   auto wideText = QN_WIDE(kUser32, GetWindowTextW);
@@ -718,22 +730,10 @@ std::string GetWindowTextU(HWND hwnd) {
     text.resize(static_cast<size_t>(std::clamp(got, 0, length)));
     return Narrow(text);
   }
-  const int length = std::max(GetWindowTextLengthA(hwnd), 0);
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  const int got = GetWindowTextA(hwnd, text.data(), length + 1);
-  text.resize(static_cast<size_t>(std::clamp(got, 0, length)));
-  return FromAnsi(text);
+  return FromAnsi(AnsiWindowText(hwnd));
 }
 
 namespace {
-// The ANSI text of an edit control of the 9x line, whose positions are bytes.
-std::string AnsiEditText(HWND edit) {
-  const int length = std::max(GetWindowTextLengthA(edit), 0);
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  const int got = GetWindowTextA(edit, text.data(), length + 1);
-  text.resize(static_cast<size_t>(std::clamp(got, 0, length)));
-  return text;
-}
 
 // UTF-16 units in the first `bytes` bytes of an ANSI text.
 int UnitsOfBytes(const std::string& ansi, DWORD bytes) {
@@ -759,14 +759,14 @@ void GetEditSelectionU(HWND edit, int* start, int* end) {
     *end = static_cast<int>(last);
     return;
   }
-  const std::string text = AnsiEditText(edit);
+  const std::string text = AnsiWindowText(edit);
   *start = UnitsOfBytes(text, first);
   *end = UnitsOfBytes(text, last);
 }
 
 void SetEditSelectionU(HWND edit, int start, int end) {
   if (AnsiOnly()) {
-    const std::string text = AnsiEditText(edit);
+    const std::string text = AnsiWindowText(edit);
     std::wstring wide(static_cast<size_t>(std::max(UnitsOfBytes(text, static_cast<DWORD>(text.size())), 0)),
                       L'\0');
     if (!wide.empty()) {
