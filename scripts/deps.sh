@@ -4,7 +4,7 @@
 set -eu
 
 packages="cmake make g++ googletest g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 xvfb x11-apps
-  fonts-ipafont-gothic fonts-wine imagemagick xdotool locales"
+  fonts-ipafont-gothic fonts-wine imagemagick xdotool locales par2"
 
 missing=""
 for p in $packages; do
