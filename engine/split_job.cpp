@@ -8,6 +8,7 @@
 
 #include "engine/numbers.h"
 #include "engine/part_names.h"
+#include "engine/recovery_data.h"
 #include "media/drives.h"
 #include "media/gate.h"
 #include "media/paths.h"
@@ -102,6 +103,7 @@ class Job {
   // Closes whatever is still open and removes a part the run did not
   // finish; errors no longer matter on this way out.
   void CloseAll() {
+    recovery_.reset();  // first: its worker may be reading the buffer
     buffer_.reset();
     if (part_ != nullptr) (void)part_->Close();
     part_.reset();
@@ -127,7 +129,20 @@ class Job {
   // Copies `size` bytes from `offset` of the source into the new file at
   // `path`, a buffer at a time: into the part the gate created, else into a
   // file made here. Gives 0, or the end state of the failure that stopped it.
-  int32_t WritePart(const std::string& path, int64_t offset, int64_t size);
+  int32_t WritePart(const std::string& path, int64_t offset, int64_t size, int64_t n);
+  // Reads a part that is not written, for the recovery data only.
+  int32_t HashPart(int64_t offset, int64_t size, int64_t n);
+  // Opens the new file at `path` unless the gate made it; it is then the
+  // run's to finish or remove. Gives 0 or the end state of the failure.
+  int32_t CreateOwn(const std::string& path);
+  // Puts the finished file on the disk and closes it.
+  int32_t CloseOwn();
+  // Plans the recovery files before any is written; 0 or the end state.
+  int32_t PrepareRecovery(std::string_view stem, int64_t partSize, int64_t length, int64_t count);
+  // The index and the volumes, each through the gate like a part.
+  int32_t WriteRecoveryFiles();
+  int32_t WriteOutput(std::string_view name, int64_t bytes,
+                      const std::function<platform::ErrorCode(platform::File&)>& fill);
 
   platform::System& sys_;
   platform::Dialogs& dialogs_;
@@ -138,6 +153,9 @@ class Job {
   std::unique_ptr<char[]> buffer_;
   size_t bufferSize_ = 0;
   bool removable_ = false;  // the parts go to a removable drive
+  std::unique_ptr<RecoveryData> recovery_;
+  std::string stem_;
+  std::string sourcePath_;
 };
 
 void Job::Normalise(ui::TextBox& box) {
@@ -178,6 +196,11 @@ int32_t Job::Run() {
 
   view_.lblSize.SetCaption(SourceSizeText(split.lngFileSize));
   Size_Change(view_.plan, 0, 1);
+  stem_ = stem;
+  sourcePath_ = sourcePath;
+  if (view_.makeRecovery != nullptr && view_.makeRecovery->Checked()) {
+    if (const int32_t refused = PrepareRecovery(stem, partSizeSetting, length, count)) return refused;
+  }
   // Sharing reads only: nobody may change or delete the source under the run.
   source_ = sys_.Open(sourcePath, platform::Access::kRead, platform::Share::kRead,
                       platform::Disposition::kOpenExisting, &error);
@@ -193,12 +216,27 @@ int32_t Job::Run() {
     last = RangeNumber(LeadingNumber(lastBox.Text()));
     first = std::max<int64_t>(1, RangeNumber(LeadingNumber(view_.plan.txtSpltPart0.Text())));
   }
-  int64_t offset = (first - 1) * partSizeSetting;
+  if (recovery_ != nullptr) {
+    if (!MakeBuffer(partSizeSetting)) return end_state::kOutOfMemory;
+    error = recovery_->Begin(*source_, buffer_.get(), bufferSize_);
+    if (error != err::kNone) return Fail(error);
+  }
 
-  int64_t n = first;
-  for (; n <= last; ++n) {
+  // The recovery data describes every part, also those a range leaves out.
+  const int64_t from = recovery_ != nullptr ? 1 : first;
+  const int64_t to = recovery_ != nullptr ? count : last;
+  int64_t offset = (from - 1) * partSizeSetting;
+  int64_t shown = first;  // the status line's count after the last part
+  for (int64_t n = from; n <= to; ++n) {
     const std::string number = PartNumberText(n);
     const int64_t remaining = length - offset;
+    if (n < first || n > last) {
+      const int64_t size = std::min(partSizeSetting, remaining);
+      if (const int32_t failed = HashPart(offset, size, n)) return failed;
+      offset += size;
+      continue;
+    }
+    shown = n;
     int64_t partSize = partSizeSetting;
     if (!((n != last || static_cast<double>(last) != split.lngFileCount) && remaining >= partSizeSetting)) {
       partSize = remaining;
@@ -216,20 +254,67 @@ int32_t Job::Run() {
     view_.showStatus(GroupedNumber(static_cast<double>(n)) + " File /");
     if (result > 0) return result;
     if (skip == 0) {
-      if (const int32_t failed = WritePart(stem + number, offset, partSize)) return failed;
+      if (const int32_t failed = WritePart(stem + number, offset, partSize, n)) return failed;
+    } else if (recovery_ != nullptr) {
+      if (const int32_t failed = HashPart(offset, partSize, n)) return failed;
     }
+    shown = n + 1;
     offset += partSize;  // also past a part left out, so the next keeps its place
   }
 
-  CloseAll();
-  view_.showStatus(GroupedNumber(static_cast<double>(n)) + " File /");
-  if (view_.plan.chkMkBat.Value() == 0) return end_state::kCompleted;
+  // The recovery files are read back from the source after the batch file.
+  if (recovery_ == nullptr) CloseAll();
+  view_.showStatus(GroupedNumber(static_cast<double>(shown)) + " File /");
+  if (view_.plan.chkMkBat.Value() != 0) {
+    const std::string longName = TextAfterLast(view_.txtInFile.Text(), "\\");
+    const BatchRequest request{stem, longName, sourcePath, count, removable_};
+    const BatchOutcome batch = WriteRejoinBatch(sys_, request, view_.showStatus, view_.prepareOutputFile);
+    if (batch.error != err::kNone) return Fail(batch.error);
+    if (batch.gateResult != 0) return batch.gateResult;
+  }
+  if (recovery_ != nullptr) return WriteRecoveryFiles();
+  return end_state::kCompleted;
+}
 
-  const std::string longName = TextAfterLast(view_.txtInFile.Text(), "\\");
-  const BatchRequest request{stem, longName, sourcePath, count, removable_};
-  const BatchOutcome batch = WriteRejoinBatch(sys_, request, view_.showStatus, view_.prepareOutputFile);
-  if (batch.error != err::kNone) return Fail(batch.error);
-  return batch.gateResult;
+int32_t Job::PrepareRecovery(std::string_view stem, int64_t partSize, int64_t length, int64_t count) {
+  const platform::ProgramInfo program = sys_.ProgramVersion();
+  std::string creator = "Created by Quarnimo version ";
+  creator.append(std::to_string(program.major)).append(".").append(std::to_string(program.minor));
+  creator.append(".").append(std::to_string(program.revision));
+  std::optional<recovery::RecoverySet> set =
+      RecoveryData::Layout(TextAfterLast(stem, "\\"), partSize, length, count, std::move(creator));
+  if (!set) return Refuse(kNoRecoveryLayout, mb::kCritical);
+  recovery_ = std::make_unique<RecoveryData>(sys_, std::move(*set), partSize);
+  return 0;
+}
+
+int32_t Job::WriteRecoveryFiles() {
+  view_.showStatus("Writing Recovery Files");
+  const recovery::RecoverySet& set = recovery_->Set();
+  const std::string index = set.Index();
+  const std::string bareStem = TextAfterLast(stem_, "\\");
+  int32_t result = WriteOutput(set.IndexName().substr(bareStem.size()), static_cast<int64_t>(index.size()),
+                               [&](platform::File& file) { return file.Write(index.data(), index.size()); });
+  for (size_t i = 0; result == 0 && i < set.Volumes().size(); ++i) {
+    const recovery::Volume& volume = set.Volumes()[i];
+    result = WriteOutput(volume.name.substr(bareStem.size()), volume.bytes, [&](platform::File& file) {
+      return recovery_->WriteVolume(i, file, *source_, buffer_.get(), bufferSize_);
+    });
+  }
+  return result == 0 ? end_state::kCompleted : result;
+}
+
+int32_t Job::WriteOutput(std::string_view name, int64_t bytes,
+                         const std::function<platform::ErrorCode(platform::File&)>& fill) {
+  const std::string path = stem_ + std::string(name);
+  uint8_t skip = 0;
+  const int32_t result = view_.prepareOutputFile(stem_, name, sourcePath_, bytes, &skip, &part_);
+  if (part_ != nullptr) unfinished_ = path;
+  if (result > 0) return result;
+  if (skip != 0) return 0;
+  if (const int32_t failed = CreateOwn(path)) return failed;
+  if (const platform::ErrorCode error = fill(*part_); error != err::kNone) return Fail(error);
+  return CloseOwn();
 }
 
 bool Job::MakeBuffer(int64_t partSize) {
@@ -240,7 +325,7 @@ bool Job::MakeBuffer(int64_t partSize) {
   return buffer_ != nullptr;
 }
 
-int32_t Job::WritePart(const std::string& path, int64_t offset, int64_t size) {
+int32_t Job::CreateOwn(const std::string& path) {
   platform::ErrorCode error = err::kNone;
   if (part_ == nullptr) {
     // New only: a file that appeared since the gate looked is not overwritten.
@@ -249,14 +334,36 @@ int32_t Job::WritePart(const std::string& path, int64_t offset, int64_t size) {
   }
   if (part_ == nullptr) return Fail(error != err::kNone ? error : err::kAccessDenied);
   unfinished_ = path;
+  return 0;
+}
 
+int32_t Job::CloseOwn() {
+  // The next prompt invites the user to take the disk out: the file must be
+  // on it by then, not in the system's write cache.
+  if (removable_) {
+    if (const platform::ErrorCode error = part_->Flush(); error != err::kNone) return Fail(error);
+  }
+  // A failed close may have lost the last bytes: the file is not finished.
+  const platform::ErrorCode error = part_->Close();
+  part_.reset();
+  if (error != err::kNone) return Fail(error);
+  unfinished_.clear();
+  return 0;
+}
+
+int32_t Job::WritePart(const std::string& path, int64_t offset, int64_t size, int64_t n) {
+  if (const int32_t failed = CreateOwn(path)) return failed;
+  const auto part = static_cast<size_t>(n - 1);
   for (int64_t done = 0; done < size;) {
     const size_t ask = std::min(bufferSize_, static_cast<size_t>(size - done));
     size_t got = 0;
-    error = source_->ReadAt(offset + done, buffer_.get(), ask, &got);
+    platform::ErrorCode error = source_->ReadAt(offset + done, buffer_.get(), ask, &got);
     if (error != err::kNone) return Fail(error);
     if (got > 0) {
+      // The recovery sums run beside the write, on the same bytes.
+      if (recovery_ != nullptr) recovery_->Start(part, done, buffer_.get(), got);
       error = part_->Write(buffer_.get(), got);
+      if (recovery_ != nullptr) recovery_->Finish();
       if (error != err::kNone) return Fail(error);
     }
     // The source became shorter during the run: the run fails, so no part
@@ -264,17 +371,24 @@ int32_t Job::WritePart(const std::string& path, int64_t offset, int64_t size) {
     if (got < ask) return Fail(err::kHandleEof);
     done += static_cast<int64_t>(got);
   }
-  // The next prompt invites the user to take the disk out: the part must be
-  // on it by then, not in the system's write cache.
-  if (removable_) {
-    error = part_->Flush();
+  if (recovery_ != nullptr) recovery_->EndPart(part);
+  return CloseOwn();
+}
+
+int32_t Job::HashPart(int64_t offset, int64_t size, int64_t n) {
+  if (buffer_ == nullptr && !MakeBuffer(size)) return end_state::kOutOfMemory;
+  const auto part = static_cast<size_t>(n - 1);
+  for (int64_t done = 0; done < size;) {
+    const size_t ask = std::min(bufferSize_, static_cast<size_t>(size - done));
+    size_t got = 0;
+    const platform::ErrorCode error = source_->ReadAt(offset + done, buffer_.get(), ask, &got);
     if (error != err::kNone) return Fail(error);
+    if (got < ask) return Fail(err::kHandleEof);
+    recovery_->Start(part, done, buffer_.get(), got);
+    recovery_->Finish();
+    done += static_cast<int64_t>(got);
   }
-  // A failed close may have lost the last bytes: the part is not finished.
-  error = part_->Close();
-  part_.reset();
-  if (error != err::kNone) return Fail(error);
-  unfinished_.clear();
+  recovery_->EndPart(part);
   return 0;
 }
 

@@ -54,6 +54,8 @@ struct SplitJobView {
   OutputGate prepareOutputFile;
   std::function<void(platform::ErrorCode)> recordError;  // empty: nothing to record
   const CopyBuffer& copyBuffer;
+  // Checked: PAR 2.0 recovery files follow the parts. Null: never.
+  const ui::MenuItem* makeRecovery = nullptr;
 };
 
 // Runs one split as the split button asks for it: locks the window, checks

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -129,11 +130,27 @@ class File {
   // Writes all `size` bytes at the current position; anything less is an error
   // (a full disk gives err::kDiskFull or err::kHandleDiskFull).
   [[nodiscard]] virtual ErrorCode Write(const void* data, size_t size) = 0;
+  // Writes all `size` bytes at `offset`, within what was written already,
+  // and leaves the position there.
+  [[nodiscard]] virtual ErrorCode WriteAt(int64_t offset, const void* data, size_t size) = 0;
   // Writes what the system still caches of this file to the disk
   // (FlushFileBuffers), so the disk may be taken out once the file is closed.
   [[nodiscard]] virtual ErrorCode Flush() = 0;
   // Closes the handle; a second call does nothing and returns 0.
   [[nodiscard]] virtual ErrorCode Close() = 0;
+};
+
+// A second thread for computing beside the window's thread: one task at a
+// time, each given to Post and waited for with Wait before the next.
+class Worker {
+ public:
+  virtual ~Worker() = default;  // waits for a task still running
+  Worker() = default;
+  Worker(const Worker&) = delete;
+  Worker& operator=(const Worker&) = delete;
+  // The task must not throw; it shares nothing with the caller's work until Wait.
+  virtual void Post(std::function<void()> task) = 0;
+  virtual void Wait() = 0;
 };
 
 class System {
@@ -183,6 +200,8 @@ class System {
   [[nodiscard]] virtual ErrorCode ReplaceFile(std::string_view from, std::string_view to) = 0;
   // The system's description of an error number (FormatMessage), no line end.
   virtual std::string DescribeError(ErrorCode code) = 0;
+  // A worker thread; nullptr when none can be had, and the caller computes alone.
+  virtual std::unique_ptr<Worker> StartWorker() = 0;
 
   // ---- the program and its process ------------------------------------------
   // The folder that holds the running program, without a trailing backslash

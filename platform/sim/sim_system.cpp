@@ -146,6 +146,12 @@ class SimFile : public File {
     return fits < size ? err::kDiskFull : err::kNone;
   }
 
+  ErrorCode WriteAt(int64_t offset, const void* data, size_t size) override {
+    if (offset < 0) return err::kInvalidParameter;
+    position_ = static_cast<uint64_t>(offset);
+    return Write(data, size);
+  }
+
   ErrorCode Flush() override {
     if (fd_ < 0 || sim_ == nullptr) return err::kInvalidHandle;
     if (access_ != Access::kWrite) return err::kAccessDenied;
@@ -1081,6 +1087,20 @@ ErrorCode SimSystem::ReplaceFile(std::string_view from, std::string_view to) {
   if (keptShortName.empty() && !IsValidShortName(target.name)) (void)ListDir(target.parentHost);
   return err::kNone;
 }
+
+namespace {
+
+// Runs each task at once on the caller's thread: the same results, in an
+// order a test can follow.
+class InlineWorker : public Worker {
+ public:
+  void Post(std::function<void()> task) override { task(); }
+  void Wait() override {}
+};
+
+}  // namespace
+
+std::unique_ptr<Worker> SimSystem::StartWorker() { return std::make_unique<InlineWorker>(); }
 
 std::string SimSystem::DescribeError(ErrorCode code) {
   static const std::map<ErrorCode, std::string_view> kTexts = {

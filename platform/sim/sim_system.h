@@ -195,6 +195,7 @@ class SimSystem : public System {
   [[nodiscard]] ErrorCode RemoveFolder(std::string_view path) override;
   [[nodiscard]] ErrorCode ReplaceFile(std::string_view from, std::string_view to) override;
   std::string DescribeError(ErrorCode code) override;
+  std::unique_ptr<Worker> StartWorker() override;
   std::string ProgramFolder() override;
   std::string ProgramFileName() override;
   ProgramInfo ProgramVersion() override;

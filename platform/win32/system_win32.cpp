@@ -125,6 +125,14 @@ class Win32File : public File {
     return err::kNone;
   }
 
+  [[nodiscard]] ErrorCode WriteAt(int64_t offset, const void* data, size_t size) override {
+    if (!handle_.valid()) return err::kInvalidHandle;
+    if (offset != position_) {
+      if (const ErrorCode failure = Seek(offset); failure != err::kNone) return failure;
+    }
+    return Write(data, size);
+  }
+
   [[nodiscard]] ErrorCode Flush() override {
     if (!handle_.valid()) return err::kInvalidHandle;
     return FlushFileBuffers(handle_.get()) ? err::kNone : LastError();
@@ -370,6 +378,71 @@ ErrorCode Win32System::RemoveFolder(std::string_view path) {
 ErrorCode Win32System::ReplaceFile(std::string_view from, std::string_view to) {
   return MoveFileReplacingU(from, to) ? err::kNone : LastError();
 }
+
+namespace {
+
+// One thread that runs posted tasks; events, not a queue: there is only
+// ever one task in hand.
+class Win32Worker : public Worker {
+ public:
+  ~Win32Worker() override {
+    Wait();
+    stop_ = true;
+    SetEvent(start_);
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    CloseHandle(start_);
+    CloseHandle(done_);
+  }
+
+  // nullptr when the system has no thread or event to spare.
+  static std::unique_ptr<Win32Worker> Start() {
+    std::unique_ptr<Win32Worker> worker(new Win32Worker);
+    worker->start_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    worker->done_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (worker->start_ == nullptr || worker->done_ == nullptr) return nullptr;
+    DWORD id = 0;  // Windows 95 wants somewhere to put it
+    worker->thread_ = CreateThread(nullptr, 0, &Win32Worker::Main, worker.get(), 0, &id);
+    if (worker->thread_ == nullptr) return nullptr;
+    return worker;
+  }
+
+  void Post(std::function<void()> task) override {
+    task_ = std::move(task);
+    posted_ = true;
+    SetEvent(start_);
+  }
+
+  void Wait() override {
+    if (!posted_) return;
+    WaitForSingleObject(done_, INFINITE);
+    posted_ = false;
+  }
+
+ private:
+  Win32Worker() = default;
+
+  static DWORD WINAPI Main(LPVOID self) {
+    auto* worker = static_cast<Win32Worker*>(self);
+    for (;;) {
+      WaitForSingleObject(worker->start_, INFINITE);
+      if (worker->stop_) return 0;
+      worker->task_();
+      SetEvent(worker->done_);
+    }
+  }
+
+  HANDLE thread_ = nullptr;
+  HANDLE start_ = nullptr;
+  HANDLE done_ = nullptr;
+  std::function<void()> task_;
+  bool posted_ = false;  // the caller's own: only its thread reads it
+  volatile bool stop_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Worker> Win32System::StartWorker() { return Win32Worker::Start(); }
 
 std::string Win32System::DescribeError(ErrorCode code) {
   std::string text = FormatMessageU(code);

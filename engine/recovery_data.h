@@ -1,0 +1,85 @@
+// The recovery data of one split, beside the parts: the checksums gathered
+// while the parts stream, and the recovery slices, summed while they stream
+// when that fits in memory, else afterwards from the source in stripes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/system.h"
+#include "recovery/par2.h"
+
+namespace qn::engine {
+
+// The split asked for recovery data that its part size cannot have.
+inline constexpr std::string_view kNoRecoveryLayout = "この分割サイズでは修復用データを作成できません";
+
+// The most the recovery sums may hold in memory at once: beyond this, they
+// are made in stripes of this size after the parts.
+inline constexpr int64_t kRecoveryMemoryBytes = int64_t{32} << 20;
+
+class RecoveryData {
+ public:
+  // The layout for `count` parts of `partSize` bytes of a `length`-byte
+  // source, the parts named bareStem + number; nullopt when none fits.
+  static std::optional<recovery::RecoverySet> Layout(std::string_view bareStem, int64_t partSize,
+                                                     int64_t length, int64_t count, std::string creator);
+
+  RecoveryData(platform::System& sys, recovery::RecoverySet set, int64_t partSize);
+  ~RecoveryData();
+  RecoveryData(const RecoveryData&) = delete;
+  RecoveryData& operator=(const RecoveryData&) = delete;
+
+  // Reads the first 16 KiB of every part from `source` through `buffer` (at
+  // least 16 KiB or a part) and fixes the set's order; sets aside the sums'
+  // memory when they fit. Gives err::kNone, kHandleEof for a source that
+  // became shorter, kNotEnoughMemory, or the read's error.
+  [[nodiscard]] platform::ErrorCode Begin(platform::File& source, char* buffer, size_t bufferBytes);
+
+  // `bytes` of part `part` (0-based) at `offset` in it, in order. Start
+  // hands the worker its share; Finish does this thread's and waits for it.
+  // The data must stay unchanged in between.
+  void Start(size_t part, int64_t offset, const char* data, size_t bytes);
+  void Finish();
+  // The part has had all its bytes.
+  void EndPart(size_t part);
+
+  [[nodiscard]] const recovery::RecoverySet& Set() const { return set_; }
+  // Writes volume `index` to `file`, the recovery data read back from
+  // `source` through `buffer` when it was not summed in memory.
+  [[nodiscard]] platform::ErrorCode WriteVolume(size_t index, platform::File& file, platform::File& source,
+                                                char* buffer, size_t bufferBytes);
+
+ private:
+  struct Chunk {
+    size_t part = 0;
+    int64_t offset = 0;
+    const char* data = nullptr;
+    size_t bytes = 0;
+  };
+  void WorkerShare(const Chunk& chunk);
+  void OwnShare(const Chunk& chunk);
+  void Accumulate(uint16_t factor, const char* data, size_t bytes, uint8_t* sum);
+
+  platform::System& sys_;
+  recovery::RecoverySet set_;
+  int64_t partSize_;
+  std::unique_ptr<platform::Worker> worker_;
+  bool inMemory_ = false;
+  std::vector<std::unique_ptr<uint8_t[]>> sums_;  // one per recovery slice, in memory only
+  Chunk chunk_;
+  bool started_ = false;
+  // The part in hand: the worker's whole-part hash and slice CRCs, this
+  // thread's slice hashes.
+  recovery::Md5 partMd5_;
+  std::vector<uint32_t> crcs_;
+  std::vector<recovery::SliceChecksum> slices_;
+  recovery::Md5 sliceMd5_;
+};
+
+}  // namespace qn::engine

@@ -1,0 +1,29 @@
+// MD5 (RFC 1321), the digest the recovery files identify everything by.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace qn::recovery {
+
+using Digest = std::array<uint8_t, 16>;
+
+class Md5 {
+ public:
+  void Update(const void* data, size_t bytes);
+  // The digest of everything given so far; the object starts afresh after it.
+  [[nodiscard]] Digest Final();
+
+ private:
+  void Blocks(const uint8_t* data, size_t count);
+
+  std::array<uint32_t, 4> state_ = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476};
+  std::array<uint8_t, 64> pending_{};
+  size_t pendingBytes_ = 0;
+  uint64_t totalBytes_ = 0;
+};
+
+[[nodiscard]] Digest Md5Of(const void* data, size_t bytes);
+
+}  // namespace qn::recovery
