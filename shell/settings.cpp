@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -27,7 +28,7 @@ struct KeyOfCode {
   int code;
   std::string_view key;
 };
-constexpr std::array<KeyOfCode, 11> kKeys = {{
+constexpr std::array<KeyOfCode, 12> kKeys = {{
     {setting::kDpath, "dpath"},
     {setting::kMakeBatch, "makebatch"},
     {setting::kCheckOw, "checkow"},
@@ -35,6 +36,7 @@ constexpr std::array<KeyOfCode, 11> kKeys = {{
     {setting::kDevSize, "devsize"},
     {setting::kSameDir, "samedir"},
     {setting::kFormExt, "formext"},
+    {setting::kMakePar2, "makepar2"},
     {setting::kXpos, "xpos"},
     {setting::kYpos, "ypos"},
     {setting::kLastError, "LastError"},
@@ -43,7 +45,7 @@ constexpr std::array<KeyOfCode, 11> kKeys = {{
 
 // The error keys are written for the user to look at, never read back.
 bool Readable(int code) {
-  return (code >= setting::kDpath && code <= setting::kFormExt) || code == setting::kXpos ||
+  return (code >= setting::kDpath && code <= setting::kMakePar2) || code == setting::kXpos ||
          code == setting::kYpos;
 }
 
@@ -83,6 +85,16 @@ std::vector<std::string_view> Pieces(std::string_view line) {
 
 bool IsEntryFor(const std::vector<std::string_view>& pieces, std::string_view key) {
   return pieces.size() >= 2 && Trim(pieces[0]) == key;
+}
+
+// The value of the first entry for `key` in the file's bytes, untrimmed.
+std::optional<std::string_view> FindEntry(std::string_view bytes, std::string_view key) {
+  for (std::string_view line : Lines(bytes)) {
+    if (line.empty()) continue;
+    const std::vector<std::string_view> pieces = Pieces(line);
+    if (IsEntryFor(pieces, key)) return pieces[1];
+  }
+  return std::nullopt;
 }
 
 // The whole file, opened so that a writer replacing it at the same moment is
@@ -177,6 +189,15 @@ std::string Accepted(std::string value, int minChars, int maxChars, double low, 
   return value;
 }
 
+// True when the file has an entry for `code`'s key; false also when it
+// cannot be read. Writes nothing, not even the error keys.
+bool HasEntry(platform::System& sys, int code) {
+  const std::string path = SettingsPath(sys);
+  std::string bytes;
+  return media::Exists(sys, path) && ReadAll(sys, path, &bytes) == err::kNone &&
+         FindEntry(bytes, SettingKey(code)).has_value();
+}
+
 // An accepted one-character index or state (0 to at most 3).
 int SmallNumber(const std::string& value) { return static_cast<int>(engine::LeadingNumber(value)); }
 
@@ -201,13 +222,8 @@ std::string ReadSetting(platform::System& sys, int code) {
     std::string bytes;
     failure = ReadAll(sys, path, &bytes);
     if (failure == err::kNone) {
-      const std::string_view key = SettingKey(code);
-      for (std::string_view line : Lines(bytes)) {
-        if (line.empty()) continue;
-        const std::vector<std::string_view> pieces = Pieces(line);
-        if (IsEntryFor(pieces, key)) return sys.FromAnsi(Trim(pieces[1]));
-      }
-      return {};
+      const std::optional<std::string_view> value = FindEntry(bytes, SettingKey(code));
+      return value ? sys.FromAnsi(Trim(*value)) : std::string();
     }
   }
   // A missing file has no failure to tell of: this writes LastErrorNumber=0
@@ -289,6 +305,10 @@ void ApplySettings(platform::System& sys, window::FrmMain& frm) {
   // number; a value that is no number at all ("x") reads as range mode off.
   const std::string formext = Accepted(ReadSetting(sys, setting::kFormExt), 1, 2, -1, 0, "0");
   frm.SetRangeMode(engine::LeadingNumber(formext) != 0);
+
+  // "-1" as well as "1": a hand-edited file may hold either truth value.
+  const std::string makepar2 = Accepted(ReadSetting(sys, setting::kMakePar2), 1, 2, -1, 1, "0");
+  frm.mnuMakePar2.SetChecked(engine::LeadingNumber(makepar2) != 0);
 }
 
 void SaveSettings(platform::System& sys, window::FrmMain& frm) {
@@ -299,6 +319,9 @@ void SaveSettings(platform::System& sys, window::FrmMain& frm) {
   WriteSetting(sys, setting::kDevSize, engine::ShortestText(frm.split.lngSpltSize));
   WriteSetting(sys, setting::kSameDir, std::to_string(frm.chkSamDir.Value()));
   WriteSetting(sys, setting::kFormExt, frm.mnuSettings[3].Checked() ? "-1" : "0");
+  const bool makePar2 = frm.mnuMakePar2.Checked();
+  if (makePar2 || HasEntry(sys, setting::kMakePar2))
+    WriteSetting(sys, setting::kMakePar2, makePar2 ? "1" : "0");
 }
 
 void ConnectSettings(platform::System& sys, window::FrmMain& frm) {

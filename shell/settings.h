@@ -19,6 +19,7 @@ inline constexpr int kSizeOpt = 3;
 inline constexpr int kDevSize = 4;
 inline constexpr int kSameDir = 5;
 inline constexpr int kFormExt = 6;
+inline constexpr int kMakePar2 = 7;  // recovery data beside the parts
 inline constexpr int kXpos = 100;
 inline constexpr int kYpos = 101;
 inline constexpr int kLastError = 255;
@@ -35,7 +36,7 @@ std::string_view SettingKey(int code);
 std::string SettingsPath(platform::System& sys);
 
 // The value of the first entry for `code`'s key, spaces and tabs trimmed; ""
-// when there is none or the code is not readable (only 0 to 6, 100 and 101
+// when there is none or the code is not readable (only 0 to 7, 100 and 101
 // are). When the file is missing or unreadable: records the failure (number
 // and description; 0 and "" for a missing file, which creates the file) and
 // gives kErrorValue.
@@ -46,12 +47,15 @@ std::string ReadSetting(platform::System& sys, int code);
 // does nothing. Fails silently: the file is then left exactly as it was.
 void WriteSetting(platform::System& sys, int code, std::string_view value);
 
-// Reads dpath, makebatch, checkow, devsize, sizeopt, samedir and formext in
-// that order, puts each unacceptable value back to its default, sets the
-// window from them (running the controls' own handling) and lays it out.
+// Reads dpath, makebatch, checkow, devsize, sizeopt, samedir, formext and
+// makepar2 in that order, puts each unacceptable value back to its default,
+// sets the window from them (running the controls' own handling) and lays it
+// out.
 void ApplySettings(platform::System& sys, window::FrmMain& frm);
 
-// The settings menu's save: codes 0 to 6 in order, from the window as it is.
+// The settings menu's save: codes 0 to 7 in order, from the window as it is.
+// makepar2 only when its item is checked or the file has an entry for it
+// already, so that a user who never turned it on finds the file as before.
 void SaveSettings(platform::System& sys, window::FrmMain& frm);
 
 // Sets the window's load and save settings hooks and its error recorder to

@@ -85,6 +85,7 @@ FrmMain::FrmMain(platform::System& system, platform::Dialogs& dialogs)
       mnuSettings{{Menu("mnuSettings(0)"), Menu("mnuSettings(1)"), Menu("mnuSettings(2)"),
                    Menu("mnuSettings(3)"), Menu("mnuSettings(4)"), Menu("mnuSettings(5)"),
                    Menu("mnuSettings(6)")}},
+      mnuMakePar2(Menu("mnuMakePar2")),
       mnuSetOW{{Menu("mnuSetOW(0)"), Menu("mnuSetOW(1)"), Menu("mnuSetOW(2)")}},
       mnuHelp(Menu("mnuHelp")),
       mnuHelps{{Menu("mnuHelps(0)"), Menu("mnuHelps(1)"), Menu("mnuHelps(2)"), Menu("mnuHelps(3)")}},
@@ -174,10 +175,10 @@ void FrmMain::ApplyDesign() {
 
   // Menus: each item under the parent the design names.
   ui::MenuItem* const menus[] = {
-      &mnuFile,     &mnuFiles[0],    &mnuFiles[1],    &mnuFiles[2],    &mnuFiles[3],    &mnuFiles[4],
-      &mnuFiles[5], &mnuSet,         &mnuSettings[0], &mnuSettings[1], &mnuSetOW[0],    &mnuSetOW[1],
-      &mnuSetOW[2], &mnuSettings[2], &mnuSettings[3], &mnuSettings[4], &mnuSettings[5], &mnuSettings[6],
-      &mnuHelp,     &mnuHelps[0],    &mnuHelps[1],    &mnuHelps[2],    &mnuHelps[3]};
+      &mnuFile,        &mnuFiles[0],    &mnuFiles[1],    &mnuFiles[2],    &mnuFiles[3],    &mnuFiles[4],
+      &mnuFiles[5],    &mnuSet,         &mnuSettings[0], &mnuSettings[1], &mnuSetOW[0],    &mnuSetOW[1],
+      &mnuSetOW[2],    &mnuSettings[2], &mnuSettings[3], &mnuMakePar2,    &mnuSettings[4], &mnuSettings[5],
+      &mnuSettings[6], &mnuHelp,        &mnuHelps[0],    &mnuHelps[1],    &mnuHelps[2],    &mnuHelps[3]};
   auto findMenu = [&](std::string_view name) -> ui::MenuItem* {
     for (ui::MenuItem* item : menus) {
       if (item->name() == name) return item;
@@ -242,6 +243,7 @@ void FrmMain::ConnectHandlers() {
   mnuFiles[3].onClick = [this] { Run(onSplit); };
   mnuFiles[5].onClick = [this] { form.Close(); };
   for (int i = 0; i < 7; ++i) mnuSettings[i].onClick = [this, i] { mnuSettings_Click(i); };
+  mnuMakePar2.onClick = [this] { mnuMakePar2_Click(); };
   mnuHelps[0].onClick = [this] { Run(onHelpDocument); };
   mnuHelps[1].onClick = [this] { Run(onSupportPage); };
   mnuHelps[3].onClick = [this] { Run(onVersionInfo); };
@@ -361,6 +363,13 @@ void FrmMain::mnuSettings_Click(int index) {
     default:
       break;  // the overwrite submenu's parent and the separator
   }
+}
+
+void FrmMain::mnuMakePar2_Click() {
+  // The mark must not change under a running split: the locked menu bar
+  // keeps the user out, and this keeps out a command that slips past it.
+  if (Busy()) return;
+  mnuMakePar2.SetChecked(!mnuMakePar2.Checked());
 }
 
 void FrmMain::optSpltSize_Click(int index) {

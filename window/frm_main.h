@@ -64,6 +64,9 @@ class FrmMain {
   std::array<ui::MenuItem, 6> mnuFiles;
   ui::MenuItem mnuSet;
   std::array<ui::MenuItem, 7> mnuSettings;  // 1 holds the submenu mnuSetOW
+  // Recovery data (PAR2) beside the parts: shown after mnuSettings(3), named
+  // on its own so that the load and save items keep their indexes.
+  ui::MenuItem mnuMakePar2;
   std::array<ui::MenuItem, 3> mnuSetOW;
   ui::MenuItem mnuHelp;
   std::array<ui::MenuItem, 4> mnuHelps;
@@ -149,6 +152,7 @@ class FrmMain {
   void chkMkBat_Click();
   void chkSamDir_Click();
   void mnuSettings_Click(int index);
+  void mnuMakePar2_Click();
   void optSpltSize_Click(int index);
   void optSpltSize_KeyPress(int index, int& key);
   void txt_Sizes_GotFocus();

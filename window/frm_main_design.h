@@ -191,7 +191,7 @@ struct MenuDesign {
 };
 
 // Menu bar order, each menu followed by its items.
-inline constexpr std::array<MenuDesign, 23> kMenus = {{
+inline constexpr std::array<MenuDesign, 24> kMenus = {{
     {"mnuFile", "ファイル(&F)", ""},
     {"mnuFiles(0)", "分割元ファイル指定(&O)", "mnuFile"},
     {"mnuFiles(1)", "-", "mnuFile"},
@@ -207,6 +207,7 @@ inline constexpr std::array<MenuDesign, 23> kMenus = {{
     {"mnuSetOW(2)", "その都度確認メッセージ", "mnuSettings(1)"},
     {"mnuSettings(2)", "分割元と同じ場所に分割(&Q)", "mnuSet"},
     {"mnuSettings(3)", "分割箇所を指定する(&A)", "mnuSet"},
+    {"mnuMakePar2", "修復用データを作成(&R)", "mnuSet"},
     {"mnuSettings(4)", "-", "mnuSet"},
     {"mnuSettings(5)", "設定を呼出(&L)", "mnuSet"},
     {"mnuSettings(6)", "設定を保存(&S)", "mnuSet"},

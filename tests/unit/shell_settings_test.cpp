@@ -68,7 +68,7 @@ TEST_F(Settings, ReadsTheFirstEntryAndRewritesEveryEntryKeepingOtherLines) {
 }
 
 TEST_F(Settings, MissingOrUnreadableFileGivesTheMarkerAndRecordsWhy) {
-  WriteSetting(system, 7, "x");
+  WriteSetting(system, 8, "x");
   EXPECT_FALSE(system.Exists(kIni)) << "an unknown code created the settings file";
   EXPECT_EQ(ReadSetting(system, 255), kErrorValue)
       << "a missing file must read as the error marker, whatever the code";
@@ -230,6 +230,40 @@ TEST_F(ApplyingSettings, MenuSavesTheWindowAndLoadsItBack) {
       << "the range cannot be typed after the load";
   EXPECT_EQ(other.txtSpltPart[0].Text() + "-" + other.txtSpltPart[1].Text(), "1-3")
       << "range mode must start from the whole plan";
+}
+
+// Recovery data is stored only once the user has chosen it, so that without
+// it a save writes the file as it always did; what is stored is read back
+// from either truth value a hand-edited file may hold.
+TEST_F(ApplyingSettings, RecoveryDataIsStoredOnlyOnceChosenAndReadBackFromEitherTruthValue) {
+  ConnectSettings(system, frm);
+  const std::string seven =
+      "LastErrorNumber=0\r\ndpath=C:\\Program Files\\Quarnimo\r\nmakebatch=1\r\ncheckow=0\r\nsizeopt=0\r\n"
+      "devsize=1457664\r\nsamedir=0\r\nformext=0\r\n";
+  system.WriteFile(kIni, "LastErrorNumber=0\r\n");
+  frm.mnuSettings[5].UserClick();
+  for (int save = 0; save < 2; ++save) {
+    frm.mnuSettings[6].UserClick();
+    EXPECT_EQ(File(), seven) << "a save without recovery data does not write the file it always wrote";
+  }
+  frm.mnuMakePar2.UserClick();
+  frm.mnuSettings[6].UserClick();
+  EXPECT_EQ(File(), seven + "makepar2=1\r\n") << "the chosen recovery data is not stored after range mode";
+  frm.mnuMakePar2.UserClick();
+  frm.mnuSettings[6].UserClick();
+  EXPECT_EQ(File(), seven + "makepar2=0\r\n") << "turning recovery data off again is not stored";
+
+  const struct {
+    const char* line;
+    bool checked;
+  } loads[] = {{"makepar2=1", true},  {"makepar2=-1", true},  {"makepar2= 1 ", true}, {"makepar2=0", false},
+               {"makepar2=2", false}, {"makepar2=x1", false}, {"makepar2=10", false}, {"makepar2", false}};
+  for (const auto& load : loads) {
+    system.WriteFile(kIni, std::string(load.line) + "\r\n");
+    frm.mnuMakePar2.SetChecked(!load.checked);
+    frm.mnuSettings[5].UserClick();
+    EXPECT_EQ(frm.mnuMakePar2.Checked(), load.checked) << load.line << ": the load shows the wrong choice";
+  }
 }
 
 }  // namespace

@@ -20,8 +20,9 @@ class MainDesign : public ::testing::Test {
   FrmMain frm{system, dialogs};
 };
 
-// Each menu holds its own item array in order, the overwrite items under
-// "上書き処理(&O)", and no two items of one menu share an access key.
+// Each menu holds its own item array in order (the recovery item after the
+// range item), the overwrite items under "上書き処理(&O)", and no two items
+// of one menu share an access key.
 TEST_F(MainDesign, EveryMenuItemHangsUnderItsMenuWithItsOwnAccessKey) {
   using Items = std::vector<ui::MenuItem*>;
   auto all = [](auto& array) {
@@ -30,9 +31,11 @@ TEST_F(MainDesign, EveryMenuItemHangsUnderItsMenuWithItsOwnAccessKey) {
     return items;
   };
   EXPECT_EQ(frm.form.menuBar, (Items{&frm.mnuFile, &frm.mnuSet, &frm.mnuHelp})) << "a menu is missing";
+  Items settings = all(frm.mnuSettings);
+  settings.insert(settings.begin() + 4, &frm.mnuMakePar2);  // right after the range item
   for (const auto& [menu, items] :
        std::vector<std::pair<ui::MenuItem*, Items>>{{&frm.mnuFile, all(frm.mnuFiles)},
-                                                    {&frm.mnuSet, all(frm.mnuSettings)},
+                                                    {&frm.mnuSet, settings},
                                                     {&frm.mnuSettings[1], all(frm.mnuSetOW)},
                                                     {&frm.mnuHelp, all(frm.mnuHelps)}}) {
     EXPECT_EQ(menu->items, items) << menu->name() << " lacks an item or holds another menu's";
