@@ -44,8 +44,12 @@ std::optional<recovery::RecoverySet> RecoveryData::Layout(std::string_view bareS
                                      std::move(creator));
 }
 
-RecoveryData::RecoveryData(platform::System& sys, recovery::RecoverySet set, int64_t partSize)
-    : sys_(sys), set_(std::move(set)), partSize_(partSize) {}
+RecoveryData::RecoveryData(platform::System& sys, recovery::RecoverySet set, int64_t partSize,
+                           int64_t memoryBytes)
+    : sys_(sys),
+      set_(std::move(set)),
+      partSize_(partSize),
+      memoryBytes_(std::max<int64_t>(4, memoryBytes / 4 * 4)) {}
 
 RecoveryData::~RecoveryData() {
   // The worker may still read the caller's buffer.
@@ -66,7 +70,7 @@ platform::ErrorCode RecoveryData::Begin(platform::File& source, char* buffer, si
   set_.Identify(first);
 
   const uint32_t recoverySlices = static_cast<uint32_t>(set_.Volumes().size());
-  inMemory_ = set_.SliceSize() * recoverySlices <= kRecoveryMemoryBytes;
+  inMemory_ = set_.SliceSize() * recoverySlices <= memoryBytes_;
   if (inMemory_) {
     for (uint32_t e = 0; e < recoverySlices; ++e) {
       sums_.emplace_back(new (std::nothrow) uint8_t[static_cast<size_t>(set_.SliceSize())]());
@@ -186,7 +190,7 @@ platform::ErrorCode RecoveryData::WriteVolume(size_t index, platform::File& file
       error != err::kNone) {
     return error;
   }
-  const int64_t width = std::min(slice, kRecoveryMemoryBytes);
+  const int64_t width = std::min(slice, memoryBytes_);
   std::unique_ptr<uint8_t[]> stripe(new (std::nothrow) uint8_t[static_cast<size_t>(width)]);
   if (stripe == nullptr) return err::kNotEnoughMemory;
   for (int64_t from = 0; from < slice; from += width) {

@@ -19,10 +19,6 @@ namespace qn::engine {
 // The split asked for recovery data that its part size cannot have.
 inline constexpr std::string_view kNoRecoveryLayout = "この分割サイズでは修復用データを作成できません";
 
-// The most the recovery sums may hold in memory at once: beyond this, they
-// are made in stripes of this size after the parts.
-inline constexpr int64_t kRecoveryMemoryBytes = int64_t{32} << 20;
-
 class RecoveryData {
  public:
   // The layout for `count` parts of `partSize` bytes of a `length`-byte
@@ -30,7 +26,8 @@ class RecoveryData {
   static std::optional<recovery::RecoverySet> Layout(std::string_view bareStem, int64_t partSize,
                                                      int64_t length, int64_t count, std::string creator);
 
-  RecoveryData(platform::System& sys, recovery::RecoverySet set, int64_t partSize);
+  // `memoryBytes` is the most the recovery sums may hold at once.
+  RecoveryData(platform::System& sys, recovery::RecoverySet set, int64_t partSize, int64_t memoryBytes);
   ~RecoveryData();
   RecoveryData(const RecoveryData&) = delete;
   RecoveryData& operator=(const RecoveryData&) = delete;
@@ -69,6 +66,7 @@ class RecoveryData {
   platform::System& sys_;
   recovery::RecoverySet set_;
   int64_t partSize_;
+  int64_t memoryBytes_;
   std::unique_ptr<platform::Worker> worker_;
   bool inMemory_ = false;
   std::vector<std::unique_ptr<uint8_t[]>> sums_;  // one per recovery slice, in memory only

@@ -284,7 +284,7 @@ int32_t Job::PrepareRecovery(std::string_view stem, int64_t partSize, int64_t le
   std::optional<recovery::RecoverySet> set =
       RecoveryData::Layout(TextAfterLast(stem, "\\"), partSize, length, count, std::move(creator));
   if (!set) return Refuse(kNoRecoveryLayout, mb::kCritical);
-  recovery_ = std::make_unique<RecoveryData>(sys_, std::move(*set), partSize);
+  recovery_ = std::make_unique<RecoveryData>(sys_, std::move(*set), partSize, view_.copyBuffer.sumBytes);
   return 0;
 }
 

@@ -38,6 +38,9 @@ inline constexpr size_t kCopyBufferBytes = size_t{256} << 10;
 struct CopyBuffer {
   std::function<std::unique_ptr<char[]>(size_t bytes)> allocate;
   size_t bytes = kCopyBufferBytes;
+  // The most the recovery sums may hold in memory; beyond it they are made
+  // in stripes of this size after the parts.
+  int64_t sumBytes = int64_t{32} << 20;
 };
 
 // The main window as the split job sees it: what it reads and writes, and the

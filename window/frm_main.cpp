@@ -277,6 +277,7 @@ void FrmMain::ExecuteSplit() {
         },
         recordError,
         copyBuffer,
+        &mnuMakePar2,
     };
     (void)engine::ExecuteSplit(system_, dialogs_, view);
   } catch (...) {
