@@ -6,7 +6,8 @@
 // click, and once after the split. The script times the parts themselves
 // from their file times.
 //
-// Usage: split_bench_driver.exe SOURCE OUTFOLDER SIZEOPTION(0..2) WORKFOLDER
+// Usage: split_bench_driver.exe SOURCE OUTFOLDER SIZEOPTION(0..2) WORKFOLDER [par2]
+//   par2: with the recovery-data menu item checked.
 #include <windows.h>
 // after windows.h
 #include <shellapi.h>
@@ -47,7 +48,8 @@ long PeakMemoryKb(const std::string& token, const std::string& workFolder) {
 int main() {
   int argc = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  if (argv == nullptr || argc != 5) return Fail("usage: SOURCE OUTFOLDER SIZEOPTION WORKFOLDER");
+  if (argv == nullptr || (argc != 5 && argc != 6)) return Fail("usage: SOURCE OUTFOLDER SIZEOPTION WORKFOLDER [par2]");
+  const bool recovery = argc == 6 && Narrow(argv[5]) == "par2";
   const std::string source = Narrow(argv[1]);
   const std::string output = Narrow(argv[2]);
   const std::string option = Narrow(argv[3]);
@@ -77,6 +79,7 @@ int main() {
   app.SetChecked("chkSamDir", false);
   app.SetChecked("chkMkBat", true);
   app.Click("optHmny(0)");
+  if (recovery && !app.ChooseMenu("mnuMakePar2")) return Fail("no recovery-data menu item");
 
   const long idleKb = PeakMemoryKb(token, work);
   LARGE_INTEGER frequency{};

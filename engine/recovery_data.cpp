@@ -52,8 +52,8 @@ RecoveryData::RecoveryData(platform::System& sys, recovery::RecoverySet set, int
       memoryBytes_(std::max<int64_t>(4, memoryBytes / 4 * 4)) {}
 
 RecoveryData::~RecoveryData() {
-  // The worker may still read the caller's buffer.
-  if (worker_ != nullptr) worker_->Wait();
+  // A worker may still read the caller's buffer.
+  WaitAll();
 }
 
 platform::ErrorCode RecoveryData::Begin(platform::File& source, char* buffer, size_t bufferBytes) {
@@ -77,7 +77,7 @@ platform::ErrorCode RecoveryData::Begin(platform::File& source, char* buffer, si
       if (sums_.back() == nullptr) return err::kNotEnoughMemory;
     }
   }
-  worker_ = sys_.StartWorker();
+  for (auto& worker : workers_) worker = sys_.StartWorker();
   return err::kNone;
 }
 
@@ -92,37 +92,41 @@ void RecoveryData::Accumulate(uint16_t factor, const char* data, size_t bytes, u
   }
 }
 
-void RecoveryData::WorkerShare(const Chunk& chunk) {
-  partMd5_.Update(chunk.data, chunk.bytes);
+void RecoveryData::Post(size_t index, std::function<void()> task) {
+  if (workers_[index] != nullptr) {
+    workers_[index]->Post(std::move(task));
+  } else {
+    task();
+  }
+}
+
+void RecoveryData::WaitAll() {
+  for (auto& worker : workers_) {
+    if (worker != nullptr) worker->Wait();
+  }
+}
+
+void RecoveryData::HashPart(const Chunk& chunk) { partMd5_.Update(chunk.data, chunk.bytes); }
+
+void RecoveryData::HashSlices(const Chunk& chunk) {
   const int64_t slice = set_.SliceSize();
   for (size_t done = 0; done < chunk.bytes;) {
     const int64_t at = chunk.offset + static_cast<int64_t>(done);
     const auto index = static_cast<uint32_t>(at / slice);
     const int64_t within = at % slice;
-    const size_t take =
+    const auto take =
         static_cast<size_t>(std::min<int64_t>(slice - within, static_cast<int64_t>(chunk.bytes - done)));
-    crcs_[index] = recovery::Crc32(crcs_[index], chunk.data + done, take);
+    const char* data = chunk.data + done;
+    sliceMd5_.Update(data, take);
+    if (within + static_cast<int64_t>(take) == slice) slices_[index].md5 = sliceMd5_.Final();
+    crcs_[index] = recovery::Crc32(crcs_[index], data, take);
     if (inMemory_) {
       const uint16_t constant = set_.Constant(chunk.part, index);
       for (size_t e = 0; e < sums_.size(); ++e) {
-        Accumulate(recovery::gf16::Pow(constant, static_cast<uint32_t>(e)), chunk.data + done, take,
+        Accumulate(recovery::gf16::Pow(constant, static_cast<uint32_t>(e)), data, take,
                    sums_[e].get() + within);
       }
     }
-    done += take;
-  }
-}
-
-void RecoveryData::OwnShare(const Chunk& chunk) {
-  const int64_t slice = set_.SliceSize();
-  for (size_t done = 0; done < chunk.bytes;) {
-    const int64_t at = chunk.offset + static_cast<int64_t>(done);
-    const auto index = static_cast<size_t>(at / slice);
-    const int64_t within = at % slice;
-    const size_t take =
-        static_cast<size_t>(std::min<int64_t>(slice - within, static_cast<int64_t>(chunk.bytes - done)));
-    sliceMd5_.Update(chunk.data + done, take);
-    if (within + static_cast<int64_t>(take) == slice) slices_[index].md5 = sliceMd5_.Final();
     done += take;
   }
 }
@@ -133,21 +137,12 @@ void RecoveryData::Start(size_t part, int64_t offset, const char* data, size_t b
     crcs_.assign(count, 0);
     slices_.assign(count, recovery::SliceChecksum{});
   }
-  chunk_ = Chunk{part, offset, data, bytes};
-  started_ = true;
-  if (worker_ != nullptr) {
-    worker_->Post([this, chunk = chunk_] { WorkerShare(chunk); });
-  } else {
-    WorkerShare(chunk_);
-  }
+  const Chunk chunk{part, offset, data, bytes};
+  Post(0, [this, chunk] { HashPart(chunk); });
+  Post(1, [this, chunk] { HashSlices(chunk); });
 }
 
-void RecoveryData::Finish() {
-  if (!started_) return;
-  OwnShare(chunk_);
-  if (worker_ != nullptr) worker_->Wait();
-  started_ = false;
-}
+void RecoveryData::Finish() { WaitAll(); }
 
 void RecoveryData::EndPart(size_t part) {
   const int64_t slice = set_.SliceSize();
@@ -165,45 +160,67 @@ void RecoveryData::EndPart(size_t part) {
   slices_.clear();
 }
 
-platform::ErrorCode RecoveryData::WriteVolume(size_t index, platform::File& file, platform::File& source,
-                                              char* buffer, size_t bufferBytes) {
-  const recovery::Volume& volume = set_.Volumes().at(index);
-  const uint32_t exponent = volume.firstExponent;
+platform::ErrorCode RecoveryData::WriteVolumes(const std::vector<size_t>& volumes,
+                                               const std::vector<platform::File*>& files,
+                                               platform::File& source, char* buffer, size_t bufferBytes) {
   const int64_t slice = set_.SliceSize();
-  const std::string head = set_.VolumeHead(index);
-  if (const platform::ErrorCode error = file.Write(head.data(), head.size()); error != err::kNone)
-    return error;
-  recovery::Md5 md5 = set_.RecoveryHash(exponent);
+  const size_t count = files.size();
+  std::vector<uint32_t> exponents;
+  std::vector<int64_t> headBytes;
+  for (size_t v = 0; v < count; ++v) {
+    exponents.push_back(set_.Volumes().at(volumes.at(v)).firstExponent);
+    const std::string head = set_.VolumeHead(volumes[v]);
+    headBytes.push_back(static_cast<int64_t>(head.size()));
+    if (const platform::ErrorCode error = files[v]->Write(head.data(), head.size()); error != err::kNone) {
+      return error;
+    }
+  }
+  std::vector<recovery::Md5> hashes;
+  for (uint32_t exponent : exponents) hashes.push_back(set_.RecoveryHash(exponent));
 
   if (inMemory_) {
-    const uint8_t* sum = sums_.at(exponent).get();
-    md5.Update(sum, static_cast<size_t>(slice));
-    const std::string header = set_.RecoveryHeader(exponent, md5.Final());
-    if (const platform::ErrorCode error = file.Write(header.data(), header.size()); error != err::kNone)
-      return error;
-    return file.Write(sum, static_cast<size_t>(slice));
+    for (size_t v = 0; v < count; ++v) {
+      const uint8_t* sum = sums_.at(exponents[v]).get();
+      hashes[v].Update(sum, static_cast<size_t>(slice));
+      const std::string header = set_.RecoveryHeader(exponents[v], hashes[v].Final());
+      platform::ErrorCode error = files[v]->Write(header.data(), header.size());
+      if (error == err::kNone) error = files[v]->Write(sum, static_cast<size_t>(slice));
+      if (error != err::kNone) return error;
+    }
+    return err::kNone;
   }
 
-  // The packet's hash leads its data: a stand-in now, the hash at the end.
-  const std::string placeholder(set_.RecoveryHeader(exponent, recovery::Digest{}));
-  if (const platform::ErrorCode error = file.Write(placeholder.data(), placeholder.size());
-      error != err::kNone) {
-    return error;
+  // A packet's hash leads its data: a stand-in now, the hash at the end.
+  for (size_t v = 0; v < count; ++v) {
+    const std::string placeholder = set_.RecoveryHeader(exponents[v], recovery::Digest{});
+    if (const platform::ErrorCode error = files[v]->Write(placeholder.data(), placeholder.size());
+        error != err::kNone) {
+      return error;
+    }
   }
-  const int64_t width = std::min(slice, memoryBytes_);
-  std::unique_ptr<uint8_t[]> stripe(new (std::nothrow) uint8_t[static_cast<size_t>(width)]);
-  if (stripe == nullptr) return err::kNotEnoughMemory;
+  // Every volume's stripe is summed from each read of the source; the
+  // workers hash the finished stripes while they are written.
+  const int64_t width =
+      std::min(slice, std::max<int64_t>(4, memoryBytes_ / static_cast<int64_t>(count) / 4 * 4));
+  std::vector<std::unique_ptr<uint8_t[]>> stripes;
+  for (size_t v = 0; v < count; ++v) {
+    stripes.emplace_back(new (std::nothrow) uint8_t[static_cast<size_t>(width)]);
+    if (stripes.back() == nullptr) return err::kNotEnoughMemory;
+  }
+  std::vector<uint16_t> factors(count);
   for (int64_t from = 0; from < slice; from += width) {
     const int64_t to = std::min(slice, from + width);
-    std::memset(stripe.get(), 0, static_cast<size_t>(to - from));
+    const auto bytes = static_cast<size_t>(to - from);
+    for (auto& stripe : stripes) std::memset(stripe.get(), 0, bytes);
     for (size_t part = 0; part < set_.PartCount(); ++part) {
       const int64_t length = set_.LengthOf(part);
       for (uint32_t s = 0; s < set_.SlicesOf(part); ++s) {
-        const int64_t filled = std::min(slice, length - int64_t{s} * slice);
-        const uint16_t factor = recovery::gf16::Pow(set_.Constant(part, s), exponent);
-        for (int64_t at = from; at < std::min(to, filled);) {
-          const size_t ask = static_cast<size_t>(
-              std::min<int64_t>(static_cast<int64_t>(bufferBytes), std::min(to, filled) - at));
+        const int64_t end = std::min(to, std::min(slice, length - int64_t{s} * slice));
+        for (size_t v = 0; v < count; ++v)
+          factors[v] = recovery::gf16::Pow(set_.Constant(part, s), exponents[v]);
+        for (int64_t at = from; at < end;) {
+          const auto ask =
+              static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(bufferBytes), end - at));
           size_t got = 0;
           const int64_t offset = static_cast<int64_t>(part) * partSize_ + int64_t{s} * slice + at;
           if (const platform::ErrorCode error = source.ReadAt(offset, buffer, ask, &got);
@@ -211,19 +228,35 @@ platform::ErrorCode RecoveryData::WriteVolume(size_t index, platform::File& file
             return error;
           }
           if (got < ask) return err::kHandleEof;
-          Accumulate(factor, buffer, got, stripe.get() + (at - from));
+          for (size_t v = 0; v < count; ++v)
+            Accumulate(factors[v], buffer, got, stripes[v].get() + (at - from));
           at += static_cast<int64_t>(got);
         }
       }
     }
-    md5.Update(stripe.get(), static_cast<size_t>(to - from));
-    if (const platform::ErrorCode error = file.Write(stripe.get(), static_cast<size_t>(to - from));
+    for (size_t v = 0; v < count; ++v) {
+      const uint8_t* stripe = stripes[v].get();
+      recovery::Md5* hash = &hashes[v];
+      if (v < workers_.size()) {
+        Post(v, [hash, stripe, bytes] { hash->Update(stripe, bytes); });
+      } else {
+        hash->Update(stripe, bytes);
+      }
+    }
+    platform::ErrorCode error = err::kNone;
+    for (size_t v = 0; v < count && error == err::kNone; ++v)
+      error = files[v]->Write(stripes[v].get(), bytes);
+    WaitAll();
+    if (error != err::kNone) return error;
+  }
+  for (size_t v = 0; v < count; ++v) {
+    const std::string header = set_.RecoveryHeader(exponents[v], hashes[v].Final());
+    if (const platform::ErrorCode error = files[v]->WriteAt(headBytes[v], header.data(), header.size());
         error != err::kNone) {
       return error;
     }
   }
-  const std::string header = set_.RecoveryHeader(exponent, md5.Final());
-  return file.WriteAt(static_cast<int64_t>(head.size()), header.data(), header.size());
+  return err::kNone;
 }
 
 }  // namespace qn::engine

@@ -3,8 +3,10 @@
 // when that fits in memory, else afterwards from the source in stripes.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,18 +41,21 @@ class RecoveryData {
   [[nodiscard]] platform::ErrorCode Begin(platform::File& source, char* buffer, size_t bufferBytes);
 
   // `bytes` of part `part` (0-based) at `offset` in it, in order. Start
-  // hands the worker its share; Finish does this thread's and waits for it.
-  // The data must stay unchanged in between.
+  // hands the data to the workers (the part's hash on one; the slices'
+  // hashes, CRCs and sums on the other), so the caller can write it
+  // meanwhile; Finish waits for them. The data must stay unchanged in between.
   void Start(size_t part, int64_t offset, const char* data, size_t bytes);
   void Finish();
   // The part has had all its bytes.
   void EndPart(size_t part);
 
   [[nodiscard]] const recovery::RecoverySet& Set() const { return set_; }
-  // Writes volume `index` to `file`, the recovery data read back from
-  // `source` through `buffer` when it was not summed in memory.
-  [[nodiscard]] platform::ErrorCode WriteVolume(size_t index, platform::File& file, platform::File& source,
-                                                char* buffer, size_t bufferBytes);
+  // Writes the volumes numbered in `volumes`, each to the file beside it in
+  // `files`. Sums not held in memory are made here in stripes, all these
+  // volumes' in one pass over `source` read through `buffer`.
+  [[nodiscard]] platform::ErrorCode WriteVolumes(const std::vector<size_t>& volumes,
+                                                 const std::vector<platform::File*>& files,
+                                                 platform::File& source, char* buffer, size_t bufferBytes);
 
  private:
   struct Chunk {
@@ -59,21 +64,24 @@ class RecoveryData {
     const char* data = nullptr;
     size_t bytes = 0;
   };
-  void WorkerShare(const Chunk& chunk);
-  void OwnShare(const Chunk& chunk);
+  void HashPart(const Chunk& chunk);
+  void HashSlices(const Chunk& chunk);
+  // Runs `task` on worker `index`, or here when there is none.
+  void Post(size_t index, std::function<void()> task);
+  void WaitAll();
   void Accumulate(uint16_t factor, const char* data, size_t bytes, uint8_t* sum);
 
   platform::System& sys_;
   recovery::RecoverySet set_;
   int64_t partSize_;
   int64_t memoryBytes_;
-  std::unique_ptr<platform::Worker> worker_;
+  std::array<std::unique_ptr<platform::Worker>, 2> workers_;
   bool inMemory_ = false;
   std::vector<std::unique_ptr<uint8_t[]>> sums_;  // one per recovery slice, in memory only
   Chunk chunk_;
   bool started_ = false;
-  // The part in hand: the worker's whole-part hash and slice CRCs, this
-  // thread's slice hashes.
+  // The part in hand: its whole hash (first worker), its slices' hashes
+  // and CRCs (second worker).
   recovery::Md5 partMd5_;
   std::vector<uint32_t> crcs_;
   std::vector<recovery::SliceChecksum> slices_;

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "engine/numbers.h"
 #include "engine/part_names.h"
@@ -112,6 +113,11 @@ class Job {
     // the run's own file, created new.
     if (!unfinished_.empty()) (void)sys_.RemoveFile(unfinished_);
     unfinished_.clear();
+    for (HeldFile& held : held_) {
+      (void)held.file->Close();
+      (void)sys_.RemoveFile(held.path);
+    }
+    held_.clear();
     if (source_ != nullptr) (void)source_->Close();
     source_.reset();
   }
@@ -154,6 +160,13 @@ class Job {
   size_t bufferSize_ = 0;
   bool removable_ = false;  // the parts go to a removable drive
   std::unique_ptr<RecoveryData> recovery_;
+  // Volumes created and held open to be written together: the run's own
+  // until they are finished.
+  struct HeldFile {
+    std::unique_ptr<platform::File> file;
+    std::string path;
+  };
+  std::vector<HeldFile> held_;
   std::string stem_;
   std::string sourcePath_;
 };
@@ -295,11 +308,44 @@ int32_t Job::WriteRecoveryFiles() {
   const std::string bareStem = TextAfterLast(stem_, "\\");
   int32_t result = WriteOutput(set.IndexName().substr(bareStem.size()), static_cast<int64_t>(index.size()),
                                [&](platform::File& file) { return file.Write(index.data(), index.size()); });
-  for (size_t i = 0; result == 0 && i < set.Volumes().size(); ++i) {
+  if (result != 0) return result;
+  if (removable_) {
+    // One at a time: the next may need the next disk.
+    for (size_t i = 0; result == 0 && i < set.Volumes().size(); ++i) {
+      const recovery::Volume& volume = set.Volumes()[i];
+      result = WriteOutput(volume.name.substr(bareStem.size()), volume.bytes, [&](platform::File& file) {
+        return recovery_->WriteVolumes({i}, {&file}, *source_, buffer_.get(), bufferSize_);
+      });
+    }
+    return result == 0 ? end_state::kCompleted : result;
+  }
+
+  // All at once: one read of the source makes every volume's stripes.
+  std::vector<size_t> volumes;
+  std::vector<platform::File*> files;
+  for (size_t i = 0; i < set.Volumes().size(); ++i) {
     const recovery::Volume& volume = set.Volumes()[i];
-    result = WriteOutput(volume.name.substr(bareStem.size()), volume.bytes, [&](platform::File& file) {
-      return recovery_->WriteVolume(i, file, *source_, buffer_.get(), bufferSize_);
-    });
+    const std::string name = volume.name.substr(bareStem.size());
+    uint8_t skip = 0;
+    result = view_.prepareOutputFile(stem_, name, sourcePath_, volume.bytes, &skip, &part_);
+    if (part_ != nullptr) unfinished_ = stem_ + name;
+    if (result > 0) return result;
+    if (skip != 0) continue;
+    if (const int32_t failed = CreateOwn(stem_ + name)) return failed;
+    held_.push_back(HeldFile{std::move(part_), stem_ + name});
+    unfinished_.clear();
+    volumes.push_back(i);
+    files.push_back(held_.back().file.get());
+  }
+  if (held_.empty()) return end_state::kCompleted;
+  const platform::ErrorCode error =
+      recovery_->WriteVolumes(volumes, files, *source_, buffer_.get(), bufferSize_);
+  if (error != err::kNone) return Fail(error);
+  while (!held_.empty()) {
+    part_ = std::move(held_.back().file);
+    unfinished_ = held_.back().path;
+    held_.pop_back();
+    if (const int32_t failed = CloseOwn()) return failed;
   }
   return result == 0 ? end_state::kCompleted : result;
 }
