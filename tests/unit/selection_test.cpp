@@ -30,24 +30,6 @@ class Selection : public ::testing::Test {
   }
 };
 
-TEST_F(Selection, TheDialogsOpenWithTheirFixedSettings) {
-  dialogs.CancelOpenFile();
-  frm.mnuFiles[0].UserClick();
-  dialogs.CancelFolder();
-  frm.mnuFiles[2].UserClick();
-  ASSERT_EQ(dialogs.openFileCalls.size(), 1u) << "the file menu's first item opens no file dialog";
-  const platform::OpenFileRecord& open = dialogs.openFileCalls[0];
-  EXPECT_EQ(open.title, "分割元ファイルを開く") << "the open-file dialog has the wrong title";
-  EXPECT_EQ(open.filterDescription, "全てのファイル(*.*)") << "the dialog offers the wrong file types";
-  EXPECT_EQ(open.filterPattern, "*.*") << "the dialog would hide some files";
-  EXPECT_EQ(open.flags, 0x201004u) << "the dialog could return a file that does not exist";
-  EXPECT_EQ(open.maxFileChars, 512u) << "long paths would be cut in the dialog";
-  EXPECT_EQ(open.fileName, "") << "the first dialog must start with an empty file name";
-  ASSERT_EQ(dialogs.folderCalls.size(), 1u) << "the file menu's third item opens no folder dialog";
-  EXPECT_EQ(dialogs.folderCalls[0].title, "出力先フォルダを指定") << "the folder dialog has the wrong title";
-  EXPECT_EQ(dialogs.folderCalls[0].flags, 1u) << "the folder dialog would offer things that are not folders";
-}
-
 TEST_F(Selection, AChosenSourceShowsItsSizeAndRefreshesThePlan) {
   struct Case {
     const char* made;  // the file on disk

@@ -26,7 +26,7 @@ using Names = std::vector<std::string>;
 std::string Tab(QuarnimoApp& app, bool back = false) {
   const std::string from = app.Focused();
   std::string now;
-  if (!app.PressKey(VK_TAB, back)) return {};
+  if (!app.PressKey(VK_TAB, back ? VK_SHIFT : 0)) return {};
   guitest::PumpUntil([&] { return (now = app.Focused()) != from; }, 10000);
   return now == from ? std::string() : now;
 }
@@ -178,6 +178,63 @@ TEST(WindowKeys, ASizeTypedJustBeforeEnterIsTheSizeSplit) {
   EXPECT_EQ(ReadWholeFile(stem + PartNumber(3)), bytes.substr(2400)) << "the last part is not the rest";
   EXPECT_EQ(RawAttributes(stem + PartNumber(4)), INVALID_FILE_ATTRIBUTES)
       << "the old size's parts were written";
+}
+
+// The open popup menu of the program; nullptr when no menu is open.
+HWND OpenMenu(const QuarnimoApp& app) {
+  for (HWND top : guitest::TopLevelWindows(app.processId())) {
+    if (guitest::ClassName(top) == "#32768") return top;
+  }
+  return nullptr;
+}
+
+// The recovery item, chosen from the keyboard in the open settings menu,
+// turns the choice the menu's save stores on and off and touches nothing
+// else; during a split even a command sent past the locked menu bar changes
+// nothing. (Another process cannot read the mark itself under Wine.)
+TEST(WindowKeys, TheRecoveryItemTogglesFromTheKeyboardButNotDuringASplit) {
+  Folders dirs;
+  const std::unique_ptr<QuarnimoApp> started =
+      StartedOn(dirs, "par.bin", RandomBytes(2500, 9), "checkow=2\r\n");
+  ASSERT_TRUE(started) << "the program did not start";
+  QuarnimoApp& app = *started;
+  auto saved = [&] {
+    return app.ChooseMenu("mnuSettings(6)") ? app.Setting("makepar2").value_or("none") : "no save";
+  };
+  EXPECT_EQ(saved(), "none") << "recovery data is chosen, or stored, before the user asked for it";
+  const std::string info = app.Text("lblFInfo");
+  for (bool on : {true, false}) {
+    SCOPED_TRACE(on ? "turning it on" : "turning it off");
+    ASSERT_TRUE(app.PressKey('S', VK_MENU));
+    HWND menu = nullptr;
+    ASSERT_TRUE(guitest::PumpUntil([&] { return (menu = OpenMenu(app)) != nullptr; }, 10000))
+        << "Alt+S does not open the settings menu";
+    if (!on) {                // the mark shows on the item
+      guitest::PumpFor(300);  // let the menu reach the X screen
+      RECT shown{};
+      RECT popup{};
+      GetWindowRect(app.window(), &shown);
+      GetWindowRect(menu, &popup);
+      UnionRect(&shown, &shown, &popup);
+      const std::string folder = guitest::ScreenshotFolder();
+      EXPECT_TRUE(!folder.empty() && guitest::SaveScreenImage(shown, folder + "\\settings_menu.bmp"))
+          << "the open settings menu could not be saved";
+    }
+    ASSERT_TRUE(app.PressKey('R'));
+    ASSERT_TRUE(guitest::PumpUntil([&] { return OpenMenu(app) == nullptr; }, 10000) && app.Settled())
+        << "R does not choose an item of the settings menu";
+    EXPECT_EQ(saved(), on ? "1" : "0") << "R does not toggle the recovery item";
+  }
+  EXPECT_EQ(app.Text("lblFInfo"), info) << "the recovery item changed the part count text";
+
+  ASSERT_TRUE(WriteWholeFile(dirs.data / "out\\" + BareStem(dirs.data / "par.bin") + PartNumber(1), "old"));
+  ASSERT_TRUE(app.StartSplit());
+  const std::optional<SeenBox> ask = app.NextBox();
+  ASSERT_TRUE(ask && ask->style == 35) << "the split does not ask about the existing part";
+  ASSERT_TRUE(app.ChooseMenu("mnuMakePar2", false) && app.Settled());  // handled while the box is up
+  ASSERT_TRUE(app.Answer(*ask, IDCANCEL));
+  ExpectEnd(app, "分割を中断しました", 48);
+  EXPECT_EQ(saved(), "0") << "the recovery choice changed during the split";
 }
 
 }  // namespace

@@ -160,7 +160,11 @@ std::vector<uint32_t> ScreenPixels(const RECT& area, const std::function<void(HD
 
 bool SaveWindowImage(HWND hwnd, const std::string& path) {
   RECT r;
-  if (!GetWindowRect(hwnd, &r) || r.right <= r.left || r.bottom <= r.top) return false;
+  return GetWindowRect(hwnd, &r) && SaveScreenImage(r, path);
+}
+
+bool SaveScreenImage(const RECT& r, const std::string& path) {
+  if (r.right <= r.left || r.bottom <= r.top) return false;
   std::vector<uint32_t> pixels = ScreenPixels(r);
   if (pixels.empty()) return false;
   for (uint32_t& pixel : pixels) pixel |= 0xFF000000u;  // opaque, for viewers that read the fourth byte

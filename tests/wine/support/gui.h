@@ -64,8 +64,10 @@ std::optional<MenuPlace> FindMenuItem(HMENU menu, const std::vector<std::string>
 // The pixels the screen shows in `area` (screen coordinates), top-down and
 // 32 bits each, with `over` painted on them first; empty on failure.
 std::vector<uint32_t> ScreenPixels(const RECT& area, const std::function<void(HDC)>& over = {});
-// Saves what the screen shows of `hwnd`, frame included, as a 32-bit .bmp
-// (copied from the screen DC, so it is what the user sees); false on failure.
+// Saves what the screen shows in `area` (screen coordinates), or of `hwnd`
+// with its frame, as a 32-bit .bmp (copied from the screen DC, so it is what
+// the user sees, menus and boxes above it included); false on failure.
+bool SaveScreenImage(const RECT& area, const std::string& path);
 bool SaveWindowImage(HWND hwnd, const std::string& path);
 // `<build dir>\screenshots`, created when missing; "" when the build dir is unknown.
 std::string ScreenshotFolder();

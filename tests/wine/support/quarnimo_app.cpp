@@ -325,12 +325,12 @@ INPUT Key(WORD virtualKey, wchar_t unicode, bool up) {
 
 }  // namespace
 
-bool QuarnimoApp::PressKey(WORD virtualKey, bool shift) {
+bool QuarnimoApp::PressKey(WORD virtualKey, WORD modifier) {
   std::vector<INPUT> keys;
-  if (shift) keys.push_back(Key(VK_SHIFT, 0, false));
+  if (modifier != 0) keys.push_back(Key(modifier, 0, false));
   keys.push_back(Key(virtualKey, 0, false));
   keys.push_back(Key(virtualKey, 0, true));
-  if (shift) keys.push_back(Key(VK_SHIFT, 0, true));
+  if (modifier != 0) keys.push_back(Key(modifier, 0, true));
   return SendKeys(window_, keys);
 }
 

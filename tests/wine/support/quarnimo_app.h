@@ -97,10 +97,10 @@ class QuarnimoApp {
   // The design name of the control that has the keyboard focus; "" for none.
   [[nodiscard]] std::string Focused() const;
   // Real keyboard input (SendInput) to the program's window, brought to the
-  // front first: `virtualKey` pressed and released, with Shift held when
-  // `shift`; or the characters of `text` typed one by one. False when the
-  // input could not be sent.
-  bool PressKey(WORD virtualKey, bool shift = false);
+  // front first: `virtualKey` pressed and released, with `modifier`
+  // (VK_SHIFT, VK_MENU for Alt) held when given; or the characters of `text`
+  // typed one by one. False when the input could not be sent.
+  bool PressKey(WORD virtualKey, WORD modifier = 0);
   bool TypeText(std::string_view text);
   // Drops `paths` on the window as the shell does: a DROPFILES block with
   // wide names in the program's own memory, posted as WM_DROPFILES.
