@@ -84,6 +84,6 @@ run_quarnimo() {
   seconds=$(echo "$line" | sed -n 's/.*seconds=\([0-9.]*\).*/\1/p')
   idle_kb=$(echo "$line" | sed -n 's/.*idle_kb=\([-0-9]*\).*/\1/p')
   peak_kb=$(echo "$line" | sed -n 's/.*peak_kb=\([-0-9]*\).*/\1/p')
-  rm -f "$out"/*.bat
+  [ -n "${KEEP_BAT:-}" ] || rm -f "$out"/*.bat
 }
 

@@ -106,10 +106,18 @@ void RecoveryData::WaitAll() {
   }
 }
 
-void RecoveryData::HashPart(const Chunk& chunk) { partMd5_.Update(chunk.data, chunk.bytes); }
+void RecoveryData::HashPart(const Chunk& chunk) {
+  partMd5_.Update(chunk.data, chunk.bytes);
+  if (chunk.ends) set_.SetPartHash(chunk.part, partMd5_.Final());
+}
 
 void RecoveryData::HashSlices(const Chunk& chunk) {
   const int64_t slice = set_.SliceSize();
+  if (chunk.offset == 0) {
+    const uint32_t count = set_.SlicesOf(chunk.part);
+    crcs_.assign(count, 0);
+    slices_.assign(count, recovery::SliceChecksum{});
+  }
   for (size_t done = 0; done < chunk.bytes;) {
     const int64_t at = chunk.offset + static_cast<int64_t>(done);
     const auto index = static_cast<uint32_t>(at / slice);
@@ -129,40 +137,32 @@ void RecoveryData::HashSlices(const Chunk& chunk) {
     }
     done += take;
   }
+  if (!chunk.ends) return;
+  // The last slice counts as filled up with zero bytes.
+  const int64_t missing = static_cast<int64_t>(slices_.size()) * slice - set_.LengthOf(chunk.part);
+  if (missing > 0) {
+    HashZeros(sliceMd5_, missing);
+    slices_.back().md5 = sliceMd5_.Final();
+    crcs_.back() = recovery::Crc32Zeros(crcs_.back(), static_cast<uint64_t>(missing));
+  }
+  for (size_t i = 0; i < slices_.size(); ++i) slices_[i].crc = crcs_[i];
+  set_.SetSliceChecksums(chunk.part, std::move(slices_));
+  slices_.clear();
 }
 
-void RecoveryData::Start(size_t part, int64_t offset, const char* data, size_t bytes) {
-  if (offset == 0) {
-    const uint32_t count = set_.SlicesOf(part);
-    crcs_.assign(count, 0);
-    slices_.assign(count, recovery::SliceChecksum{});
-  }
-  const Chunk chunk{part, offset, data, bytes};
+void RecoveryData::Feed(size_t part, int64_t offset, const char* data, size_t bytes, bool ends) {
+  WaitAll();
+  const Chunk chunk{part, offset, data, bytes, ends};
   Post(0, [this, chunk] { HashPart(chunk); });
   Post(1, [this, chunk] { HashSlices(chunk); });
 }
 
-void RecoveryData::Finish() { WaitAll(); }
-
-void RecoveryData::EndPart(size_t part) {
-  const int64_t slice = set_.SliceSize();
-  const int64_t length = set_.LengthOf(part);
-  const size_t last = slices_.size() - 1;
-  // The last slice counts as filled up with zero bytes.
-  const int64_t missing = static_cast<int64_t>(slices_.size()) * slice - length;
-  if (missing > 0) {
-    HashZeros(sliceMd5_, missing);
-    slices_[last].md5 = sliceMd5_.Final();
-    crcs_[last] = recovery::Crc32Zeros(crcs_[last], static_cast<uint64_t>(missing));
-  }
-  for (size_t i = 0; i < slices_.size(); ++i) slices_[i].crc = crcs_[i];
-  set_.SetChecksums(part, partMd5_.Final(), std::move(slices_));
-  slices_.clear();
-}
+void RecoveryData::Drain() { WaitAll(); }
 
 platform::ErrorCode RecoveryData::WriteVolumes(const std::vector<size_t>& volumes,
                                                const std::vector<platform::File*>& files,
                                                platform::File& source, char* buffer, size_t bufferBytes) {
+  Drain();
   const int64_t slice = set_.SliceSize();
   const size_t count = files.size();
   std::vector<uint32_t> exponents;
@@ -198,17 +198,28 @@ platform::ErrorCode RecoveryData::WriteVolumes(const std::vector<size_t>& volume
       return error;
     }
   }
-  // Every volume's stripe is summed from each read of the source; the
-  // workers hash the finished stripes while they are written.
+  // Every volume's stripe is summed from each read of the source. Each
+  // worker then hashes and writes one volume's stripe while this thread
+  // sums the next stripe into the other set of buffers.
   const int64_t width =
-      std::min(slice, std::max<int64_t>(4, memoryBytes_ / static_cast<int64_t>(count) / 4 * 4));
-  std::vector<std::unique_ptr<uint8_t[]>> stripes;
-  for (size_t v = 0; v < count; ++v) {
-    stripes.emplace_back(new (std::nothrow) uint8_t[static_cast<size_t>(width)]);
-    if (stripes.back() == nullptr) return err::kNotEnoughMemory;
+      std::min(slice, std::max<int64_t>(4, memoryBytes_ / static_cast<int64_t>(2 * count) / 4 * 4));
+  std::array<std::vector<std::unique_ptr<uint8_t[]>>, 2> sets;
+  for (auto& stripes : sets) {
+    for (size_t v = 0; v < count; ++v) {
+      stripes.emplace_back(new (std::nothrow) uint8_t[static_cast<size_t>(width)]);
+      if (stripes.back() == nullptr) return err::kNotEnoughMemory;
+    }
   }
+  std::vector<platform::ErrorCode> written(count, err::kNone);
+  auto firstFailure = [&written] {
+    for (platform::ErrorCode error : written) {
+      if (error != err::kNone) return error;
+    }
+    return err::kNone;
+  };
   std::vector<uint16_t> factors(count);
-  for (int64_t from = 0; from < slice; from += width) {
+  for (int64_t from = 0, round = 0; from < slice; from += width, ++round) {
+    std::vector<std::unique_ptr<uint8_t[]>>& stripes = sets[static_cast<size_t>(round % 2)];
     const int64_t to = std::min(slice, from + width);
     const auto bytes = static_cast<size_t>(to - from);
     for (auto& stripe : stripes) std::memset(stripe.get(), 0, bytes);
@@ -216,39 +227,40 @@ platform::ErrorCode RecoveryData::WriteVolumes(const std::vector<size_t>& volume
       const int64_t length = set_.LengthOf(part);
       for (uint32_t s = 0; s < set_.SlicesOf(part); ++s) {
         const int64_t end = std::min(to, std::min(slice, length - int64_t{s} * slice));
-        for (size_t v = 0; v < count; ++v)
+        for (size_t v = 0; v < count; ++v) {
           factors[v] = recovery::gf16::Pow(set_.Constant(part, s), exponents[v]);
+        }
         for (int64_t at = from; at < end;) {
           const auto ask =
               static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(bufferBytes), end - at));
           size_t got = 0;
           const int64_t offset = static_cast<int64_t>(part) * partSize_ + int64_t{s} * slice + at;
-          if (const platform::ErrorCode error = source.ReadAt(offset, buffer, ask, &got);
-              error != err::kNone) {
+          platform::ErrorCode error = source.ReadAt(offset, buffer, ask, &got);
+          if (error == err::kNone && got < ask) error = err::kHandleEof;
+          if (error != err::kNone) {
+            WaitAll();
             return error;
           }
-          if (got < ask) return err::kHandleEof;
           for (size_t v = 0; v < count; ++v)
             Accumulate(factors[v], buffer, got, stripes[v].get() + (at - from));
           at += static_cast<int64_t>(got);
         }
       }
     }
+    WaitAll();
+    if (const platform::ErrorCode error = firstFailure(); error != err::kNone) return error;
     for (size_t v = 0; v < count; ++v) {
       const uint8_t* stripe = stripes[v].get();
-      recovery::Md5* hash = &hashes[v];
-      if (v < workers_.size()) {
-        Post(v, [hash, stripe, bytes] { hash->Update(stripe, bytes); });
-      } else {
-        hash->Update(stripe, bytes);
-      }
+      Post(v % workers_.size(), [v, stripe, bytes, &hashes, &files, &written] {
+        hashes[v].Update(stripe, bytes);
+        if (written[v] == err::kNone) written[v] = files[v]->Write(stripe, bytes);
+      });
+      // More volumes than workers: each worker takes the next when free.
+      if ((v + 1) % workers_.size() == 0 && v + 1 < count) WaitAll();
     }
-    platform::ErrorCode error = err::kNone;
-    for (size_t v = 0; v < count && error == err::kNone; ++v)
-      error = files[v]->Write(stripes[v].get(), bytes);
-    WaitAll();
-    if (error != err::kNone) return error;
   }
+  WaitAll();
+  if (const platform::ErrorCode error = firstFailure(); error != err::kNone) return error;
   for (size_t v = 0; v < count; ++v) {
     const std::string header = set_.RecoveryHeader(exponents[v], hashes[v].Final());
     if (const platform::ErrorCode error = files[v]->WriteAt(headBytes[v], header.data(), header.size());

