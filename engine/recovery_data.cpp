@@ -100,11 +100,13 @@ void RecoveryData::Post(size_t index, std::function<void()> task) {
   }
 }
 
-void RecoveryData::WaitAll() {
+void RecoveryData::Settle(size_t pending) {
   for (auto& worker : workers_) {
-    if (worker != nullptr) worker->Wait();
+    if (worker != nullptr) worker->Wait(pending);
   }
 }
+
+void RecoveryData::WaitAll() { Settle(0); }
 
 void RecoveryData::HashPart(const Chunk& chunk) {
   partMd5_.Update(chunk.data, chunk.bytes);
@@ -151,13 +153,10 @@ void RecoveryData::HashSlices(const Chunk& chunk) {
 }
 
 void RecoveryData::Feed(size_t part, int64_t offset, const char* data, size_t bytes, bool ends) {
-  WaitAll();
   const Chunk chunk{part, offset, data, bytes, ends};
   Post(0, [this, chunk] { HashPart(chunk); });
   Post(1, [this, chunk] { HashSlices(chunk); });
 }
-
-void RecoveryData::Drain() { WaitAll(); }
 
 platform::ErrorCode RecoveryData::WriteVolumes(const std::vector<size_t>& volumes,
                                                const std::vector<platform::File*>& files,

@@ -41,14 +41,15 @@ class RecoveryData {
   [[nodiscard]] platform::ErrorCode Begin(platform::File& source, char* buffer, size_t bufferBytes);
 
   // `bytes` of part `part` (0-based) at `offset` in it, in order; `ends`
-  // when they are the part's last. Waits for the bytes fed before, then
-  // hands these to the workers (the part's hash on one; the slices'
-  // hashes, CRCs and sums on the other) and returns, so the caller can
-  // write them and read the next into another buffer meanwhile. The bytes
-  // must stay unchanged until the next Feed or Drain returns.
+  // when they are the part's last. Hands them to the workers (the part's
+  // hash on one; the slices' hashes, CRCs and sums on the other) and
+  // returns, so the caller can write them and read on into other buffers
+  // meanwhile. The bytes must stay unchanged until Settle says they are done.
   void Feed(size_t part, int64_t offset, const char* data, size_t bytes, bool ends);
+  // Waits until every feed is done but the last `pending` ones.
+  void Settle(size_t pending);
   // Waits until everything fed is in the checksums and sums.
-  void Drain();
+  void Drain() { Settle(0); }
 
   [[nodiscard]] const recovery::RecoverySet& Set() const { return set_; }
   // Writes the volumes numbered in `volumes`, each to the file beside it in

@@ -106,7 +106,7 @@ class Job {
   void CloseAll() {
     recovery_.reset();  // first: its workers may be reading the buffers
     buffer_.reset();
-    spare_.reset();
+    spares_.clear();
     if (part_ != nullptr) (void)part_->Close();
     part_.reset();
     // A part cut short would pass for finished: a rerun with the skip policy
@@ -147,10 +147,14 @@ class Job {
   // Plans the recovery files before any is written; 0 or the end state.
   int32_t PrepareRecovery(std::string_view stem, int64_t partSize, int64_t length, int64_t count);
   // The buffer to read into next: with recovery data, the two buffers take
-  // turns, as the workers may still hash the one read before.
+  // turns, as the workers may still hash the ones read before.
   char* NextBuffer() {
-    if (spare_ == nullptr) return buffer_.get();
-    std::swap(buffer_, spare_);
+    if (spares_.empty()) return buffer_.get();
+    // The buffer taken now was read into as many reads ago as there are
+    // buffers; its bytes must be hashed by then.
+    recovery_->Settle(spares_.size());
+    std::swap(buffer_, spares_[nextSpare_]);
+    nextSpare_ = (nextSpare_ + 1) % spares_.size();
     return buffer_.get();
   }
   // The index and the volumes, each through the gate like a part.
@@ -165,7 +169,8 @@ class Job {
   std::unique_ptr<platform::File> part_;
   std::string unfinished_;  // the path of a part created and not yet finished
   std::unique_ptr<char[]> buffer_;
-  std::unique_ptr<char[]> spare_;  // with recovery data only: see NextBuffer
+  std::vector<std::unique_ptr<char[]>> spares_;  // with recovery data only: see NextBuffer
+  size_t nextSpare_ = 0;
   size_t bufferSize_ = 0;
   bool removable_ = false;  // the parts go to a removable drive
   std::unique_ptr<RecoveryData> recovery_;
@@ -381,9 +386,11 @@ bool Job::MakeBuffer(int64_t partSize) {
   const size_t most = recovery_ != nullptr ? copy.bytes * 4 : copy.bytes;
   const size_t bytes = std::max<size_t>(1, std::min(most, static_cast<size_t>(partSize)));
   buffer_ = copy.allocate ? copy.allocate(bytes) : HeapBuffer(bytes);
-  if (buffer_ != nullptr && recovery_ != nullptr) {
-    spare_ = copy.allocate ? copy.allocate(bytes) : HeapBuffer(bytes);
-    if (spare_ == nullptr) buffer_.reset();
+  // The workers may run this many reads behind the copy.
+  constexpr int kSpares = 3;
+  for (int i = 0; buffer_ != nullptr && recovery_ != nullptr && i < kSpares; ++i) {
+    spares_.push_back(copy.allocate ? copy.allocate(bytes) : HeapBuffer(bytes));
+    if (spares_.back() == nullptr) buffer_.reset();
   }
   bufferSize_ = buffer_ != nullptr ? bytes : 0;
   return buffer_ != nullptr;

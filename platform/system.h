@@ -140,17 +140,18 @@ class File {
   [[nodiscard]] virtual ErrorCode Close() = 0;
 };
 
-// A second thread for computing beside the window's thread: one task at a
-// time, each given to Post and waited for with Wait before the next.
+// A second thread for computing beside the window's thread. It runs the
+// tasks posted to it one after another, in the order posted.
 class Worker {
  public:
-  virtual ~Worker() = default;  // waits for a task still running
+  virtual ~Worker() = default;  // waits for the tasks still posted
   Worker() = default;
   Worker(const Worker&) = delete;
   Worker& operator=(const Worker&) = delete;
-  // The task must not throw; it shares nothing with the caller's work until Wait.
+  // The task must not throw; what it touches is its own until it has run.
   virtual void Post(std::function<void()> task) = 0;
-  virtual void Wait() = 0;
+  // Waits until every task posted has run but the last `pending` ones.
+  virtual void Wait(size_t pending = 0) = 0;
 };
 
 class System {

@@ -1095,7 +1095,7 @@ namespace {
 class InlineWorker : public Worker {
  public:
   void Post(std::function<void()> task) override { task(); }
-  void Wait() override {}
+  void Wait(size_t /*pending*/) override {}
 };
 
 }  // namespace

@@ -5,8 +5,11 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstdio>
+#include <deque>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -381,26 +384,31 @@ ErrorCode Win32System::ReplaceFile(std::string_view from, std::string_view to) {
 
 namespace {
 
-// One thread that runs posted tasks; events, not a queue: there is only
-// ever one task in hand.
+// One thread that runs posted tasks from a queue. The caller waits only
+// for the tasks it needs done: under Wine every wake-up of a waiting thread
+// takes a trip through the server, and a caller that waited for each task
+// kept both threads idle half the time.
 class Win32Worker : public Worker {
  public:
   ~Win32Worker() override {
-    Wait();
-    stop_ = true;
-    SetEvent(start_);
-    WaitForSingleObject(thread_, INFINITE);
-    CloseHandle(thread_);
-    CloseHandle(start_);
-    CloseHandle(done_);
+    if (thread_ != nullptr) {
+      Wait(0);
+      stop_ = true;
+      ReleaseSemaphore(queued_, 1, nullptr);
+      WaitForSingleObject(thread_, INFINITE);
+      CloseHandle(thread_);
+    }
+    if (queued_ != nullptr) CloseHandle(queued_);
+    if (progress_ != nullptr) CloseHandle(progress_);
+    DeleteCriticalSection(&lock_);
   }
 
   // nullptr when the system has no thread or event to spare.
   static std::unique_ptr<Win32Worker> Start() {
     std::unique_ptr<Win32Worker> worker(new Win32Worker);
-    worker->start_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    worker->done_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    if (worker->start_ == nullptr || worker->done_ == nullptr) return nullptr;
+    worker->queued_ = CreateSemaphoreA(nullptr, 0, 0x7FFFFFFF, nullptr);
+    worker->progress_ = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    if (worker->queued_ == nullptr || worker->progress_ == nullptr) return nullptr;
     DWORD id = 0;  // Windows 95 wants somewhere to put it
     worker->thread_ = CreateThread(nullptr, 0, &Win32Worker::Main, worker.get(), 0, &id);
     if (worker->thread_ == nullptr) return nullptr;
@@ -408,36 +416,44 @@ class Win32Worker : public Worker {
   }
 
   void Post(std::function<void()> task) override {
-    task_ = std::move(task);
-    posted_ = true;
-    SetEvent(start_);
+    EnterCriticalSection(&lock_);
+    tasks_.push_back(std::move(task));
+    LeaveCriticalSection(&lock_);
+    ++posted_;
+    ReleaseSemaphore(queued_, 1, nullptr);
   }
 
-  void Wait() override {
-    if (!posted_) return;
-    WaitForSingleObject(done_, INFINITE);
-    posted_ = false;
+  void Wait(size_t pending) override {
+    const size_t target = posted_ > pending ? posted_ - pending : 0;
+    while (done_.load() < target) WaitForSingleObject(progress_, INFINITE);
   }
 
  private:
-  Win32Worker() = default;
+  Win32Worker() { InitializeCriticalSection(&lock_); }
 
   static DWORD WINAPI Main(LPVOID self) {
     auto* worker = static_cast<Win32Worker*>(self);
     for (;;) {
-      WaitForSingleObject(worker->start_, INFINITE);
+      WaitForSingleObject(worker->queued_, INFINITE);
       if (worker->stop_) return 0;
-      worker->task_();
-      SetEvent(worker->done_);
+      EnterCriticalSection(&worker->lock_);
+      std::function<void()> task = std::move(worker->tasks_.front());
+      worker->tasks_.pop_front();
+      LeaveCriticalSection(&worker->lock_);
+      task();
+      ++worker->done_;
+      SetEvent(worker->progress_);
     }
   }
 
   HANDLE thread_ = nullptr;
-  HANDLE start_ = nullptr;
-  HANDLE done_ = nullptr;
-  std::function<void()> task_;
-  bool posted_ = false;  // the caller's own: only its thread reads it
-  volatile bool stop_ = false;
+  HANDLE queued_ = nullptr;    // counts the tasks not yet taken
+  HANDLE progress_ = nullptr;  // set after each task
+  CRITICAL_SECTION lock_{};
+  std::deque<std::function<void()>> tasks_;
+  size_t posted_ = 0;  // the caller's own: only its thread touches it
+  std::atomic<size_t> done_{0};
+  std::atomic<bool> stop_{false};
 };
 
 }  // namespace
