@@ -7,3 +7,7 @@ set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Our own code for any x86 from the 486 on (no CMOV, no SSE); faster paths
+# for newer processors are chosen at run time.
+set(CMAKE_C_FLAGS_INIT "-march=i486 -mtune=generic")
+set(CMAKE_CXX_FLAGS_INIT "-march=i486 -mtune=generic")

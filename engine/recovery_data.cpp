@@ -108,18 +108,34 @@ void RecoveryData::Settle(size_t pending) {
 
 void RecoveryData::WaitAll() { Settle(0); }
 
+// The part's hash and its slices' hashes: both over the same bytes, run
+// side by side in one pass.
 void RecoveryData::HashPart(const Chunk& chunk) {
-  partMd5_.Update(chunk.data, chunk.bytes);
-  if (chunk.ends) set_.SetPartHash(chunk.part, partMd5_.Final());
+  const int64_t slice = set_.SliceSize();
+  for (size_t done = 0; done < chunk.bytes;) {
+    const int64_t at = chunk.offset + static_cast<int64_t>(done);
+    const auto index = static_cast<uint32_t>(at / slice);
+    const int64_t within = at % slice;
+    const auto take =
+        static_cast<size_t>(std::min<int64_t>(slice - within, static_cast<int64_t>(chunk.bytes - done)));
+    recovery::Md5::UpdateBoth(partMd5_, sliceMd5_, chunk.data + done, take);
+    if (within + static_cast<int64_t>(take) == slice) set_.Slice(chunk.part, index).md5 = sliceMd5_.Final();
+    done += take;
+  }
+  if (!chunk.ends) return;
+  set_.SetPartHash(chunk.part, partMd5_.Final());
+  // The last slice counts as filled up with zero bytes.
+  const uint32_t last = set_.SlicesOf(chunk.part) - 1;
+  const int64_t missing = int64_t{last + 1} * slice - set_.LengthOf(chunk.part);
+  if (missing > 0) {
+    HashZeros(sliceMd5_, missing);
+    set_.Slice(chunk.part, last).md5 = sliceMd5_.Final();
+  }
 }
 
+// The slices' CRCs and the recovery sums.
 void RecoveryData::HashSlices(const Chunk& chunk) {
   const int64_t slice = set_.SliceSize();
-  if (chunk.offset == 0) {
-    const uint32_t count = set_.SlicesOf(chunk.part);
-    crcs_.assign(count, 0);
-    slices_.assign(count, recovery::SliceChecksum{});
-  }
   for (size_t done = 0; done < chunk.bytes;) {
     const int64_t at = chunk.offset + static_cast<int64_t>(done);
     const auto index = static_cast<uint32_t>(at / slice);
@@ -127,9 +143,8 @@ void RecoveryData::HashSlices(const Chunk& chunk) {
     const auto take =
         static_cast<size_t>(std::min<int64_t>(slice - within, static_cast<int64_t>(chunk.bytes - done)));
     const char* data = chunk.data + done;
-    sliceMd5_.Update(data, take);
-    if (within + static_cast<int64_t>(take) == slice) slices_[index].md5 = sliceMd5_.Final();
-    crcs_[index] = recovery::Crc32(crcs_[index], data, take);
+    recovery::SliceChecksum& checksum = set_.Slice(chunk.part, index);
+    checksum.crc = recovery::Crc32(within == 0 ? 0 : checksum.crc, data, take);
     if (inMemory_) {
       const uint16_t constant = set_.Constant(chunk.part, index);
       for (size_t e = 0; e < sums_.size(); ++e) {
@@ -140,16 +155,12 @@ void RecoveryData::HashSlices(const Chunk& chunk) {
     done += take;
   }
   if (!chunk.ends) return;
-  // The last slice counts as filled up with zero bytes.
-  const int64_t missing = static_cast<int64_t>(slices_.size()) * slice - set_.LengthOf(chunk.part);
+  const uint32_t last = set_.SlicesOf(chunk.part) - 1;
+  const int64_t missing = int64_t{last + 1} * slice - set_.LengthOf(chunk.part);
   if (missing > 0) {
-    HashZeros(sliceMd5_, missing);
-    slices_.back().md5 = sliceMd5_.Final();
-    crcs_.back() = recovery::Crc32Zeros(crcs_.back(), static_cast<uint64_t>(missing));
+    recovery::SliceChecksum& checksum = set_.Slice(chunk.part, last);
+    checksum.crc = recovery::Crc32Zeros(checksum.crc, static_cast<uint64_t>(missing));
   }
-  for (size_t i = 0; i < slices_.size(); ++i) slices_[i].crc = crcs_[i];
-  set_.SetSliceChecksums(chunk.part, std::move(slices_));
-  slices_.clear();
 }
 
 void RecoveryData::Feed(size_t part, int64_t offset, const char* data, size_t bytes, bool ends) {
@@ -197,9 +208,9 @@ platform::ErrorCode RecoveryData::WriteVolumes(const std::vector<size_t>& volume
       return error;
     }
   }
-  // Every volume's stripe is summed from each read of the source. Each
-  // worker then hashes and writes one volume's stripe while this thread
-  // sums the next stripe into the other set of buffers.
+  // Every volume's stripe is summed from each read of the source; the
+  // workers hash and write the stripes while this thread sums the next
+  // ones into the other set of buffers.
   const int64_t width =
       std::min(slice, std::max<int64_t>(4, memoryBytes_ / static_cast<int64_t>(2 * count) / 4 * 4));
   std::array<std::vector<std::unique_ptr<uint8_t[]>>, 2> sets;
@@ -248,15 +259,23 @@ platform::ErrorCode RecoveryData::WriteVolumes(const std::vector<size_t>& volume
     }
     WaitAll();
     if (const platform::ErrorCode error = firstFailure(); error != err::kNone) return error;
-    for (size_t v = 0; v < count; ++v) {
-      const uint8_t* stripe = stripes[v].get();
-      Post(v % workers_.size(), [v, stripe, bytes, &hashes, &files, &written] {
-        hashes[v].Update(stripe, bytes);
-        if (written[v] == err::kNone) written[v] = files[v]->Write(stripe, bytes);
-      });
-      // More volumes than workers: each worker takes the next when free.
-      if ((v + 1) % workers_.size() == 0 && v + 1 < count) WaitAll();
-    }
+    // One worker hashes the stripes, two at a time side by side; the
+    // other writes them.
+    const std::vector<std::unique_ptr<uint8_t[]>>* done = &stripes;
+    Post(0, [&hashes, done, bytes, count] {
+      for (size_t v = 0; v < count; v += 2) {
+        if (v + 1 < count) {
+          recovery::Md5::UpdatePair(hashes[v], (*done)[v].get(), hashes[v + 1], (*done)[v + 1].get(), bytes);
+        } else {
+          hashes[v].Update((*done)[v].get(), bytes);
+        }
+      }
+    });
+    Post(1, [&files, &written, done, bytes, count] {
+      for (size_t v = 0; v < count; ++v) {
+        if (written[v] == err::kNone) written[v] = files[v]->Write((*done)[v].get(), bytes);
+      }
+    });
   }
   WaitAll();
   if (const platform::ErrorCode error = firstFailure(); error != err::kNone) return error;

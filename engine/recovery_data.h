@@ -42,8 +42,8 @@ class RecoveryData {
 
   // `bytes` of part `part` (0-based) at `offset` in it, in order; `ends`
   // when they are the part's last. Hands them to the workers (the part's
-  // hash on one; the slices' hashes, CRCs and sums on the other) and
-  // returns, so the caller can write them and read on into other buffers
+  // and its slices' hashes on one; the slices' CRCs and the sums on the
+  // other) and returns, so the caller can write them and read on into other buffers
   // meanwhile. The bytes must stay unchanged until Settle says they are done.
   void Feed(size_t part, int64_t offset, const char* data, size_t bytes, bool ends);
   // Waits until every feed is done but the last `pending` ones.
@@ -81,11 +81,8 @@ class RecoveryData {
   std::array<std::unique_ptr<platform::Worker>, 2> workers_;
   bool inMemory_ = false;
   std::vector<std::unique_ptr<uint8_t[]>> sums_;  // one per recovery slice, in memory only
-  // The part in hand: its whole hash (first worker), its slices' hashes
-  // and CRCs (second worker).
+  // The first worker's: the part in hand's whole hash and its slice's hash.
   recovery::Md5 partMd5_;
-  std::vector<uint32_t> crcs_;
-  std::vector<recovery::SliceChecksum> slices_;
   recovery::Md5 sliceMd5_;
 };
 

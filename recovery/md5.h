@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 namespace qn::recovery {
 
@@ -14,6 +15,12 @@ class Md5 {
   void Update(const void* data, size_t bytes);
   // The digest of everything given so far; the object starts afresh after it.
   [[nodiscard]] Digest Final();
+  // Both hashes continued over the same bytes; about twice as fast as one
+  // after the other when they stand at the same place in a 64-byte block.
+  static void UpdateBoth(Md5& first, Md5& second, const void* data, size_t bytes);
+  // The same over two different runs of bytes of one length.
+  static void UpdatePair(Md5& first, const void* firstData, Md5& second, const void* secondData,
+                         size_t bytes);
 
  private:
   void Blocks(const uint8_t* data, size_t count);

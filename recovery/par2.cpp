@@ -73,6 +73,7 @@ std::optional<RecoverySet> RecoverySet::Plan(std::string stemName, std::vector<s
     part.length = lengths[i];
     set.parts_.push_back(std::move(part));
     const uint32_t count = set.SlicesOf(i);
+    set.parts_[i].slices.resize(count);
     slices += count;
     set.criticalBytes_ += kHeaderBytes + 56 + Padded(static_cast<int64_t>(set.parts_[i].name.size()));
     set.criticalBytes_ += kHeaderBytes + 16 + 20 * int64_t{count};

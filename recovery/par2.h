@@ -57,13 +57,11 @@ class RecoverySet {
   void Identify(const std::vector<Digest>& first16k);
   // The constant of a part's slice in the recovery sums (after Identify).
   [[nodiscard]] uint16_t Constant(size_t part, uint32_t slice) const;
-  // A part's checksums, once it has streamed: its whole hash, and each
-  // slice's hash and CRC. They touch different fields, so two threads may
-  // set them for one part at once.
+  // A part's checksums as it streams: its whole hash, and each slice's
+  // hash and CRC, in place (Plan made room: nothing is allocated). They are
+  // different fields, so two threads may fill them for one part at once.
   void SetPartHash(size_t part, const Digest& md5) { parts_[part].md5 = md5; }
-  void SetSliceChecksums(size_t part, std::vector<SliceChecksum> slices) {
-    parts_[part].slices = std::move(slices);
-  }
+  [[nodiscard]] SliceChecksum& Slice(size_t part, uint32_t index) { return parts_[part].slices[index]; }
 
   // The files' bytes, once every part's checksums are set.
   [[nodiscard]] std::string Index() const;

@@ -440,7 +440,11 @@ class Win32Worker : public Worker {
       std::function<void()> task = std::move(worker->tasks_.front());
       worker->tasks_.pop_front();
       LeaveCriticalSection(&worker->lock_);
-      task();
+      try {
+        task();
+      } catch (...) {
+        // A task must not throw; should one, its waiter must not hang.
+      }
       ++worker->done_;
       SetEvent(worker->progress_);
     }

@@ -75,7 +75,9 @@ TEST_F(RecoverySplitTest, TheClientAcceptsTheSetForEveryShapeOfSource) {
   };
   // Uneven parts, a one-part source, an exact multiple, odd sizes, 1001 parts.
   // (1001 parts, whose index needs parts of 265 KB, run under Wine.)
-  const Case cases[] = {{100000, 30000, 4}, {5000, 1457664, 1}, {90000, 30000, 3}, {77777, 12345, 7}};
+  // Slices of 6400 bytes keep the part's and the slices' hashes in step.
+  const Case cases[] = {{100000, 30000, 4}, {5000, 1457664, 1}, {90000, 30000, 3}, {77777, 12345, 7},
+                        {50000, 12800, 4}};
   for (const Case& c : cases) {
     for (int64_t sumBytes : {int64_t{32} << 20, int64_t{4098}}) {
       SCOPED_TRACE("source " + std::to_string(c.length) + ", parts " + std::to_string(c.partSize) +
@@ -132,6 +134,27 @@ TEST_F(RecoverySplitTest, ALostOrDamagedPartIsNamedAndRebuilt) {
     EXPECT_EQ(0, repair.status) << repair.output;
     EXPECT_TRUE(sourceBytes == Joined(4)) << "the mended part does not join to the source";
   }
+}
+
+// On a removable disk a volume may need the next disk, so each is made in
+// a pass of its own, one file open at a time.
+TEST_F(RecoverySplitTest, OnARemovableDiskEachVolumeIsMadeAloneAndRebuildsAPart) {
+  sim.AddDrive('A', platform::sim::DriveSpec{.type = platform::drive::kRemovable, .totalBytes = 8 << 20});
+  folder = sim.HostPath("A:\\");
+  frm.copyBuffer.sumBytes = 4098;  // in stripes, read back from the source
+  Source("C:\\SRC.BIN", 100001, 30000, "A:\\");
+  sim.fault = [this](platform::sim::Op op, std::string_view path) {
+    if (op == platform::sim::Op::kWrite && path.ends_with(".par2")) {
+      EXPECT_LE(sim.OpenFileCount(), 2u) << "more than one file open on the disk beside the source";
+    }
+    return platform::err::kNone;
+  };
+  Split(kDone, 64);
+  sim.fault = nullptr;
+  fs::remove(folder + "/SRC.001");
+  const ClientRun repair = Par2(folder, "repair -q SRC.par2");
+  EXPECT_EQ(0, repair.status) << repair.output;
+  EXPECT_TRUE(sourceBytes == Joined(4)) << "the rebuilt part does not join to the source";
 }
 
 TEST_F(RecoverySplitTest, ARangeSplitDescribesEveryPart) {

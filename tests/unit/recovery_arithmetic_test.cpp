@@ -46,6 +46,20 @@ TEST(RecoveryArithmetic, MatchesPublishedValuesAndTheFieldsRules) {
     EXPECT_EQ(expected, Hex(pieces.Final())) << "MD5 of \"" << text << "\" fed in pieces";
   }
 
+  // Two hashes run side by side, in step within a block or not.
+  const std::string text(1000, 'q');
+  for (size_t offset : {0, 64, 7}) {
+    Md5 first;
+    Md5 second;
+    first.Update(text.data(), 64);
+    second.Update(text.data(), offset);
+    for (size_t at = 0; at < 900; at += 300) Md5::UpdateBoth(first, second, text.data() + at, 300);
+    EXPECT_EQ(Hex(Md5Of(text.data(), 964)), Hex(first.Final())) << "the first of two hashes run together";
+    const std::string expected = text.substr(0, offset) + text.substr(0, 900);
+    EXPECT_EQ(Hex(Md5Of(expected.data(), expected.size())), Hex(second.Final()))
+        << "the second of two hashes run together, " << offset << " bytes apart";
+  }
+
   // The CRC-32 check value, and zero padding as if the zeros were there.
   EXPECT_EQ(0xCBF43926u, Crc32(0, "123456789", 9));
   const std::string zeros(70000, '\0');
