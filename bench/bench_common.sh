@@ -71,7 +71,10 @@ record() { echo "$1 $2" >> "$results"; }  # NAME SECONDS
 # and throttle it) and with the source read just before: this machine pages
 # out memory it finds idle, and whichever tool ran first in a round would
 # otherwise read the source from disk for the others.
-settle() { sync; cat "$1" > /dev/null; }
+# A rest before each run, too: on this shared machine a run that follows
+# seconds of full load (par2 create's, say) ran up to 40% slower than the
+# same run after a pause.
+settle() { sync; cat "$1" > /dev/null; sleep "${BENCH_REST:-10}"; }
 
 # NAME OPTION SOURCE [par2]: splits SOURCE with the size option into
 # $work/NAME, with recovery data when asked; sets seconds (click to end

@@ -60,8 +60,24 @@ TEST(RecoveryArithmetic, MatchesPublishedValuesAndTheFieldsRules) {
         << "the second of two hashes run together, " << offset << " bytes apart";
   }
 
-  // The CRC-32 check value, and zero padding as if the zeros were there.
+  // The CRC-32 check value; the folding path against a bit-by-bit CRC at
+  // every length around its 64-byte steps; zero padding as if the zeros were there.
   EXPECT_EQ(0xCBF43926u, Crc32(0, "123456789", 9));
+  auto bitwise = [](uint32_t crc, const std::string& bytes) {
+    crc = ~crc;
+    for (unsigned char c : bytes) {
+      crc ^= c;
+      for (int k = 0; k < 8; ++k) crc = (crc & 1) != 0 ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+    }
+    return ~crc;
+  };
+  std::mt19937 noiseSource(11);
+  std::string noise(300, '\0');
+  for (char& c : noise) c = static_cast<char>(noiseSource());
+  for (size_t length : {63, 64, 65, 127, 128, 143, 300}) {
+    const std::string piece = noise.substr(0, length);
+    EXPECT_EQ(bitwise(0x1234, piece), Crc32(0x1234, piece.data(), piece.size())) << length << " bytes";
+  }
   const std::string zeros(70000, '\0');
   EXPECT_EQ(Crc32(Crc32(0, "abc", 3), zeros.data(), zeros.size()),
             Crc32Zeros(Crc32(0, "abc", 3), zeros.size()));
