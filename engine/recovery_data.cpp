@@ -131,6 +131,7 @@ void RecoveryData::HashPart(const Chunk& chunk) {
     HashZeros(sliceMd5_, missing);
     set_.Slice(chunk.part, last).md5 = sliceMd5_.Final();
   }
+  if (chunk.part + 1 == set_.PartCount()) hashed_ = true;
 }
 
 // The slices' CRCs and the recovery sums.
@@ -172,7 +173,6 @@ void RecoveryData::Feed(size_t part, int64_t offset, const char* data, size_t by
 platform::ErrorCode RecoveryData::WriteVolumes(const std::vector<size_t>& volumes,
                                                const std::vector<platform::File*>& files,
                                                platform::File& source, char* buffer, size_t bufferBytes) {
-  Drain();
   const int64_t slice = set_.SliceSize();
   const size_t count = files.size();
   std::vector<uint32_t> exponents;
@@ -188,7 +188,20 @@ platform::ErrorCode RecoveryData::WriteVolumes(const std::vector<size_t>& volume
   std::vector<recovery::Md5> hashes;
   for (uint32_t exponent : exponents) hashes.push_back(set_.RecoveryHash(exponent));
 
+  // Each volume ends with what needs every part's checksums.
+  auto writeTails = [&] {
+    Drain();
+    for (size_t v = 0; v < count; ++v) {
+      const std::string tail = set_.VolumeTail(volumes[v]);
+      if (const platform::ErrorCode error = files[v]->Write(tail.data(), tail.size()); error != err::kNone) {
+        return error;
+      }
+    }
+    return err::kNone;
+  };
+
   if (inMemory_) {
+    Drain();
     for (size_t v = 0; v < count; ++v) {
       const uint8_t* sum = sums_.at(exponents[v]).get();
       hashes[v].Update(sum, static_cast<size_t>(slice));
@@ -197,7 +210,7 @@ platform::ErrorCode RecoveryData::WriteVolumes(const std::vector<size_t>& volume
       if (error == err::kNone) error = files[v]->Write(sum, static_cast<size_t>(slice));
       if (error != err::kNone) return error;
     }
-    return err::kNone;
+    return writeTails();
   }
 
   // A packet's hash leads its data: a stand-in now, the hash at the end.
@@ -228,6 +241,7 @@ platform::ErrorCode RecoveryData::WriteVolumes(const std::vector<size_t>& volume
     return err::kNone;
   };
   std::vector<uint16_t> factors(count);
+  bool bothWorkers = false;  // the stripe before went to both workers
   for (int64_t from = 0, round = 0; from < slice; from += width, ++round) {
     std::vector<std::unique_ptr<uint8_t[]>>& stripes = sets[static_cast<size_t>(round % 2)];
     const int64_t to = std::min(slice, from + width);
@@ -257,12 +271,20 @@ platform::ErrorCode RecoveryData::WriteVolumes(const std::vector<size_t>& volume
         }
       }
     }
-    WaitAll();
+    // The stripe before must be hashed and written before its buffers are
+    // summed into again.
+    if (bothWorkers) {
+      WaitAll();
+    } else if (workers_[1] != nullptr) {
+      workers_[1]->Wait(0);
+    }
     if (const platform::ErrorCode error = firstFailure(); error != err::kNone) return error;
-    // One worker hashes the stripes, two at a time side by side; the
-    // other writes them.
+    // One worker hashes the stripes, two at a time side by side, another
+    // writes them, and this thread writes the last volume's. While the first
+    // worker still hashes the last part's zero padding, the second does both.
+    bothWorkers = hashed_;
     const std::vector<std::unique_ptr<uint8_t[]>>* done = &stripes;
-    Post(0, [&hashes, done, bytes, count] {
+    Post(bothWorkers ? 0 : 1, [&hashes, done, bytes, count] {
       for (size_t v = 0; v < count; v += 2) {
         if (v + 1 < count) {
           recovery::Md5::UpdatePair(hashes[v], (*done)[v].get(), hashes[v + 1], (*done)[v + 1].get(), bytes);
@@ -272,13 +294,16 @@ platform::ErrorCode RecoveryData::WriteVolumes(const std::vector<size_t>& volume
       }
     });
     Post(1, [&files, &written, done, bytes, count] {
-      for (size_t v = 0; v < count; ++v) {
+      for (size_t v = 0; v + 1 < count; ++v) {
         if (written[v] == err::kNone) written[v] = files[v]->Write((*done)[v].get(), bytes);
       }
     });
+    platform::ErrorCode& last = written[count - 1];
+    if (last == err::kNone) last = files[count - 1]->Write((*done)[count - 1].get(), bytes);
   }
   WaitAll();
   if (const platform::ErrorCode error = firstFailure(); error != err::kNone) return error;
+  if (const platform::ErrorCode error = writeTails(); error != err::kNone) return error;
   for (size_t v = 0; v < count; ++v) {
     const std::string header = set_.RecoveryHeader(exponents[v], hashes[v].Final());
     if (const platform::ErrorCode error = files[v]->WriteAt(headBytes[v], header.data(), header.size());

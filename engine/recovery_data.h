@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -54,7 +55,8 @@ class RecoveryData {
   [[nodiscard]] const recovery::RecoverySet& Set() const { return set_; }
   // Writes the volumes numbered in `volumes`, each to the file beside it in
   // `files`. Sums not held in memory are made here in stripes, all these
-  // volumes' in one pass over `source` read through `buffer`.
+  // volumes' in one pass over `source` read through `buffer`, beginning
+  // while the workers still finish the last part's checksums.
   [[nodiscard]] platform::ErrorCode WriteVolumes(const std::vector<size_t>& volumes,
                                                  const std::vector<platform::File*>& files,
                                                  platform::File& source, char* buffer, size_t bufferBytes);
@@ -79,6 +81,9 @@ class RecoveryData {
   int64_t partSize_;
   int64_t memoryBytes_;
   std::array<std::unique_ptr<platform::Worker>, 2> workers_;
+  // Set by the first worker once the last part's hashes are final: until
+  // then, the stripes' work goes to the second.
+  std::atomic<bool> hashed_{false};
   bool inMemory_ = false;
   std::vector<std::unique_ptr<uint8_t[]>> sums_;  // one per recovery slice, in memory only
   // The first worker's: the part in hand's whole hash and its slice's hash.

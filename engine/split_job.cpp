@@ -157,8 +157,9 @@ class Job {
     nextSpare_ = (nextSpare_ + 1) % spares_.size();
     return buffer_.get();
   }
-  // The index and the volumes, each through the gate like a part.
+  // The volumes and then the index, each through the gate like a part.
   int32_t WriteRecoveryFiles();
+  int32_t WriteIndex();
   int32_t WriteOutput(std::string_view name, int64_t bytes,
                       const std::function<platform::ErrorCode(platform::File&)>& fill);
 
@@ -317,13 +318,11 @@ int32_t Job::PrepareRecovery(std::string_view stem, int64_t partSize, int64_t le
 
 int32_t Job::WriteRecoveryFiles() {
   view_.showStatus("Writing Recovery Files");
-  recovery_->Drain();
   const recovery::RecoverySet& set = recovery_->Set();
-  const std::string index = set.Index();
   const std::string bareStem = TextAfterLast(stem_, "\\");
-  int32_t result = WriteOutput(set.IndexName().substr(bareStem.size()), static_cast<int64_t>(index.size()),
-                               [&](platform::File& file) { return file.Write(index.data(), index.size()); });
-  if (result != 0) return result;
+  // The volumes first: they begin while the workers still finish the last
+  // part's checksums, which the index needs whole.
+  int32_t result = 0;
   if (removable_) {
     // One at a time: the next may need the next disk.
     for (size_t i = 0; result == 0 && i < set.Volumes().size(); ++i) {
@@ -332,7 +331,7 @@ int32_t Job::WriteRecoveryFiles() {
         return recovery_->WriteVolumes({i}, {&file}, *source_, buffer_.get(), bufferSize_);
       });
     }
-    return result == 0 ? end_state::kCompleted : result;
+    return result == 0 ? WriteIndex() : result;
   }
 
   // All at once: one read of the source makes every volume's stripes.
@@ -352,16 +351,27 @@ int32_t Job::WriteRecoveryFiles() {
     volumes.push_back(i);
     files.push_back(held_.back().file.get());
   }
-  if (held_.empty()) return end_state::kCompleted;
-  const platform::ErrorCode error =
-      recovery_->WriteVolumes(volumes, files, *source_, buffer_.get(), bufferSize_);
-  if (error != err::kNone) return Fail(error);
+  if (!held_.empty()) {
+    const platform::ErrorCode error =
+        recovery_->WriteVolumes(volumes, files, *source_, buffer_.get(), bufferSize_);
+    if (error != err::kNone) return Fail(error);
+  }
   while (!held_.empty()) {
     part_ = std::move(held_.back().file);
     unfinished_ = held_.back().path;
     held_.pop_back();
     if (const int32_t failed = CloseOwn()) return failed;
   }
+  return WriteIndex();
+}
+
+int32_t Job::WriteIndex() {
+  recovery_->Drain();
+  const recovery::RecoverySet& set = recovery_->Set();
+  const std::string index = set.Index();
+  const int32_t result = WriteOutput(
+      set.IndexName().substr(TextAfterLast(stem_, "\\").size()), static_cast<int64_t>(index.size()),
+      [&](platform::File& file) { return file.Write(index.data(), index.size()); });
   return result == 0 ? end_state::kCompleted : result;
 }
 

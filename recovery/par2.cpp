@@ -174,8 +174,10 @@ std::string RecoverySet::Creator() const {
 
 std::string RecoverySet::Index() const { return Critical() + Creator(); }
 
-std::string RecoverySet::VolumeHead(size_t volume) const {
-  return volumes_.at(volume).withCritical ? Critical() + Creator() : Creator();
+std::string RecoverySet::VolumeHead(size_t /*volume*/) const { return Creator(); }
+
+std::string RecoverySet::VolumeTail(size_t volume) const {
+  return volumes_.at(volume).withCritical ? Critical() : std::string();
 }
 
 std::string RecoverySet::RecoveryHeader(uint32_t exponent, const Digest& packetMd5) const {

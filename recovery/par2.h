@@ -65,8 +65,11 @@ class RecoverySet {
 
   // The files' bytes, once every part's checksums are set.
   [[nodiscard]] std::string Index() const;
-  // What a volume holds before its recovery packets.
+  // What a volume holds before its recovery packets (nothing that needs
+  // the parts' checksums), and after them (the copy of the index's packets,
+  // when it has one).
   [[nodiscard]] std::string VolumeHead(size_t volume) const;
+  [[nodiscard]] std::string VolumeTail(size_t volume) const;
   // A recovery packet up to its data, given the packet's hash.
   [[nodiscard]] std::string RecoveryHeader(uint32_t exponent, const Digest& packetMd5) const;
   // A hash fed with what a recovery packet's hash covers before its data.

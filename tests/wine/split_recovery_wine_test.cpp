@@ -64,8 +64,8 @@ TEST(RecoveryWine, OnFloppiesTheVolumesGoOntoTheNextDiskAndRebuildALostPart) {
   TempDir root;
   ASSERT_TRUE(root.ok() && CreateDirectoryW(Widen(root / "prog").c_str(), nullptr));
   // A full disk and a short part: the second disk then takes the short part,
-  // the batch file, the index and one volume (half a part); the other
-  // volume needs a third disk.
+  // the batch file and one volume (half a part); the other volume and the
+  // index, written last, need a third disk.
   const std::string source = root / "floppy.bin";
   const std::string bytes = RandomBytes(1457664 + 150000, 32);
   ASSERT_TRUE(WriteWholeFile(source, bytes));
@@ -82,9 +82,11 @@ TEST(RecoveryWine, OnFloppiesTheVolumesGoOntoTheNextDiskAndRebuildALostPart) {
   ExpectEnd(app, kFinished, kInformation);
   EXPECT_EQ(app.Close(), 0);
   const std::string stem = BareStem(source);
-  EXPECT_EQ(CountFiles(FloppyFolder(2)), 4) << "disk 2: the short part, the batch file, the index, a volume";
+  EXPECT_EQ(CountFiles(FloppyFolder(2)), 3) << "disk 2: the short part, the batch file, a volume";
   EXPECT_NE(RawAttributes(FloppyFolder(3) + "\\" + stem + "vol01+01.par2"), INVALID_FILE_ATTRIBUTES)
       << "the second volume is not on the third disk";
+  EXPECT_NE(RawAttributes(FloppyFolder(3) + "\\" + stem + "par2"), INVALID_FILE_ATTRIBUTES)
+      << "the index is not on the third disk";
 
   // The receiver copies every disk into one folder.
   TempDir gathered;
