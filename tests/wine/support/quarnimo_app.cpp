@@ -220,12 +220,19 @@ QuarnimoApp::QuarnimoApp(const std::string& folder, const std::string& arguments
     : folder_(folder) {
   const std::string exe = folder + "\\" + exeName;
   PROCESS_INFORMATION info{};
-  if (!CopyFileW(Widen(BuildDir() + "\\app\\Quarnimo.exe").c_str(), Widen(exe).c_str(), FALSE) ||
-      !StartProgram(exe, "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments), folder, false,
-                    info)) {
-    error_ = "Quarnimo.exe cannot be copied or started (error " + std::to_string(GetLastError()) + ")";
-    return;
+  // Wine now and then fails a process start at once with an internal error
+  // (1359) that the next attempt does not meet; a user would start it again.
+  bool started = false;
+  for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+    if (attempt > 0) Sleep(500);
+    started = CopyFileW(Widen(BuildDir() + "\\app\\Quarnimo.exe").c_str(), Widen(exe).c_str(), FALSE) &&
+              StartProgram(exe, "\"" + exe + "\"" + (arguments.empty() ? "" : " " + arguments), folder, false,
+                           info);
+    if (!started)
+      error_ = "Quarnimo.exe cannot be copied or started (error " + std::to_string(GetLastError()) + ")";
   }
+  if (!started) return;
+  error_.clear();
   process_ = info.hProcess;
   processId_ = info.dwProcessId;
   WaitForWindow();
