@@ -53,7 +53,7 @@ RecoveryData::RecoveryData(platform::System& sys, recovery::RecoverySet set, int
 
 RecoveryData::~RecoveryData() {
   // A worker may still read the caller's buffer.
-  WaitAll();
+  Drain();
 }
 
 platform::ErrorCode RecoveryData::Begin(platform::File& source, char* buffer, size_t bufferBytes) {
@@ -105,8 +105,6 @@ void RecoveryData::Settle(size_t pending) {
     if (worker != nullptr) worker->Wait(pending);
   }
 }
-
-void RecoveryData::WaitAll() { Settle(0); }
 
 // The part's hash and its slices' hashes: both over the same bytes, run
 // side by side in one pass.
@@ -262,7 +260,7 @@ platform::ErrorCode RecoveryData::WriteVolumes(const std::vector<size_t>& volume
           platform::ErrorCode error = source.ReadAt(offset, buffer, ask, &got);
           if (error == err::kNone && got < ask) error = err::kHandleEof;
           if (error != err::kNone) {
-            WaitAll();
+            Drain();
             return error;
           }
           for (size_t v = 0; v < count; ++v)
@@ -274,7 +272,7 @@ platform::ErrorCode RecoveryData::WriteVolumes(const std::vector<size_t>& volume
     // The stripe before must be hashed and written before its buffers are
     // summed into again.
     if (bothWorkers) {
-      WaitAll();
+      Drain();
     } else if (workers_[1] != nullptr) {
       workers_[1]->Wait(0);
     }
@@ -301,7 +299,7 @@ platform::ErrorCode RecoveryData::WriteVolumes(const std::vector<size_t>& volume
     platform::ErrorCode& last = written[count - 1];
     if (last == err::kNone) last = files[count - 1]->Write((*done)[count - 1].get(), bytes);
   }
-  WaitAll();
+  Drain();
   if (const platform::ErrorCode error = firstFailure(); error != err::kNone) return error;
   if (const platform::ErrorCode error = writeTails(); error != err::kNone) return error;
   for (size_t v = 0; v < count; ++v) {

@@ -73,7 +73,6 @@ class RecoveryData {
   void HashSlices(const Chunk& chunk);
   // Runs `task` on worker `index`, or here when there is none.
   void Post(size_t index, std::function<void()> task);
-  void WaitAll();
   void Accumulate(uint16_t factor, const char* data, size_t bytes, uint8_t* sum);
 
   platform::System& sys_;

@@ -146,7 +146,7 @@ class Job {
   int32_t CloseOwn();
   // Plans the recovery files before any is written; 0 or the end state.
   int32_t PrepareRecovery(std::string_view stem, int64_t partSize, int64_t length, int64_t count);
-  // The buffer to read into next: with recovery data, the two buffers take
+  // The buffer to read into next: with recovery data, the buffers take
   // turns, as the workers may still hash the ones read before.
   char* NextBuffer() {
     if (spares_.empty()) return buffer_.get();
@@ -458,7 +458,6 @@ int32_t Job::WritePart(const std::string& path, int64_t offset, int64_t size, in
 }
 
 int32_t Job::HashPart(int64_t offset, int64_t size, int64_t n) {
-  if (buffer_ == nullptr && !MakeBuffer(size)) return end_state::kOutOfMemory;
   for (int64_t done = 0; done < size;) {
     char* buffer = NextBuffer();
     const size_t ask = std::min(bufferSize_, static_cast<size_t>(size - done));
