@@ -65,6 +65,8 @@ check_join() {
 }
 
 record() { echo "$1 $2" >> "$results"; }  # NAME SECONDS
+median() { awk -v k="$1" '$1 == k { print $2 }' "$results" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 
 # Every run starts with nothing dirty in the page cache (the source just
 # written, or an earlier run's parts, would be written back during the run

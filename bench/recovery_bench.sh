@@ -51,8 +51,6 @@ while [ "$round" -le "$rounds" ]; do
   round=$((round + 1))
 done
 
-median() { awk -v k="$1" '$1 == k { print $2 }' "$results" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 
 echo
 echo "1 GiB of random bytes, medians of $rounds interleaved rounds (seconds)"

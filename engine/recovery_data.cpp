@@ -106,58 +106,58 @@ void RecoveryData::Settle(size_t pending) {
   }
 }
 
+// Calls visit(slice, within, data, bytes) for each piece of the chunk that
+// lies in one slice of its part.
+template <typename Visit>
+void RecoveryData::EachSlicePiece(const Chunk& chunk, Visit&& visit) const {
+  const int64_t slice = set_.SliceSize();
+  for (size_t done = 0; done < chunk.bytes;) {
+    const int64_t at = chunk.offset + static_cast<int64_t>(done);
+    const int64_t within = at % slice;
+    const auto take =
+        static_cast<size_t>(std::min<int64_t>(slice - within, static_cast<int64_t>(chunk.bytes - done)));
+    visit(static_cast<uint32_t>(at / slice), within, chunk.data + done, take);
+    done += take;
+  }
+}
+
+int64_t RecoveryData::PaddingOf(size_t part) const {
+  return int64_t{set_.SlicesOf(part)} * set_.SliceSize() - set_.LengthOf(part);
+}
+
 // The part's hash and its slices' hashes: both over the same bytes, run
 // side by side in one pass.
 void RecoveryData::HashPart(const Chunk& chunk) {
   const int64_t slice = set_.SliceSize();
-  for (size_t done = 0; done < chunk.bytes;) {
-    const int64_t at = chunk.offset + static_cast<int64_t>(done);
-    const auto index = static_cast<uint32_t>(at / slice);
-    const int64_t within = at % slice;
-    const auto take =
-        static_cast<size_t>(std::min<int64_t>(slice - within, static_cast<int64_t>(chunk.bytes - done)));
-    recovery::Md5::UpdateBoth(partMd5_, sliceMd5_, chunk.data + done, take);
-    if (within + static_cast<int64_t>(take) == slice) set_.Slice(chunk.part, index).md5 = sliceMd5_.Final();
-    done += take;
-  }
+  EachSlicePiece(chunk, [&](uint32_t index, int64_t within, const char* data, size_t bytes) {
+    recovery::Md5::UpdateBoth(partMd5_, sliceMd5_, data, bytes);
+    if (within + static_cast<int64_t>(bytes) == slice) set_.Slice(chunk.part, index).md5 = sliceMd5_.Final();
+  });
   if (!chunk.ends) return;
   set_.SetPartHash(chunk.part, partMd5_.Final());
   // The last slice counts as filled up with zero bytes.
-  const uint32_t last = set_.SlicesOf(chunk.part) - 1;
-  const int64_t missing = int64_t{last + 1} * slice - set_.LengthOf(chunk.part);
-  if (missing > 0) {
+  if (const int64_t missing = PaddingOf(chunk.part); missing > 0) {
     HashZeros(sliceMd5_, missing);
-    set_.Slice(chunk.part, last).md5 = sliceMd5_.Final();
+    set_.Slice(chunk.part, set_.SlicesOf(chunk.part) - 1).md5 = sliceMd5_.Final();
   }
   if (chunk.part + 1 == set_.PartCount()) hashed_ = true;
 }
 
 // The slices' CRCs and the recovery sums.
 void RecoveryData::HashSlices(const Chunk& chunk) {
-  const int64_t slice = set_.SliceSize();
-  for (size_t done = 0; done < chunk.bytes;) {
-    const int64_t at = chunk.offset + static_cast<int64_t>(done);
-    const auto index = static_cast<uint32_t>(at / slice);
-    const int64_t within = at % slice;
-    const auto take =
-        static_cast<size_t>(std::min<int64_t>(slice - within, static_cast<int64_t>(chunk.bytes - done)));
-    const char* data = chunk.data + done;
+  EachSlicePiece(chunk, [&](uint32_t index, int64_t within, const char* data, size_t bytes) {
     recovery::SliceChecksum& checksum = set_.Slice(chunk.part, index);
-    checksum.crc = recovery::Crc32(within == 0 ? 0 : checksum.crc, data, take);
-    if (inMemory_) {
-      const uint16_t constant = set_.Constant(chunk.part, index);
-      for (size_t e = 0; e < sums_.size(); ++e) {
-        Accumulate(recovery::gf16::Pow(constant, static_cast<uint32_t>(e)), data, take,
-                   sums_[e].get() + within);
-      }
+    checksum.crc = recovery::Crc32(within == 0 ? 0 : checksum.crc, data, bytes);
+    if (!inMemory_) return;
+    const uint16_t constant = set_.Constant(chunk.part, index);
+    for (size_t e = 0; e < sums_.size(); ++e) {
+      Accumulate(recovery::gf16::Pow(constant, static_cast<uint32_t>(e)), data, bytes,
+                 sums_[e].get() + within);
     }
-    done += take;
-  }
+  });
   if (!chunk.ends) return;
-  const uint32_t last = set_.SlicesOf(chunk.part) - 1;
-  const int64_t missing = int64_t{last + 1} * slice - set_.LengthOf(chunk.part);
-  if (missing > 0) {
-    recovery::SliceChecksum& checksum = set_.Slice(chunk.part, last);
+  if (const int64_t missing = PaddingOf(chunk.part); missing > 0) {
+    recovery::SliceChecksum& checksum = set_.Slice(chunk.part, set_.SlicesOf(chunk.part) - 1);
     checksum.crc = recovery::Crc32Zeros(checksum.crc, static_cast<uint64_t>(missing));
   }
 }

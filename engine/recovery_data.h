@@ -69,6 +69,10 @@ class RecoveryData {
     size_t bytes = 0;
     bool ends = false;
   };
+  template <typename Visit>
+  void EachSlicePiece(const Chunk& chunk, Visit&& visit) const;
+  // The zero bytes that fill up the part's last slice.
+  [[nodiscard]] int64_t PaddingOf(size_t part) const;
   void HashPart(const Chunk& chunk);
   void HashSlices(const Chunk& chunk);
   // Runs `task` on worker `index`, or here when there is none.
