@@ -9,6 +9,7 @@
 #include "platform/win32/dialogs_win32.h"
 #include "platform/win32/system_win32.h"
 #include "platform/win32/window_host_win32.h"
+#include "recovery/cpu.h"
 #include "shell/intake.h"
 #include "shell/startup.h"
 
@@ -20,6 +21,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   int exitCode = 1;
   {
     qn::platform::win32::Win32System system;
+    // Me, and the NT line from 2000 on, keep the SSE registers across task
+    // switches; 95, 98 and NT 4.0 do not.
+    qn::platform::OsVersion version;
+    if (system.QueryVersion(&version) > 0) {
+      const bool nt = version.platformId == 2;
+      qn::recovery::AllowVectorUnit(nt ? version.major >= 5 : version.major > 4 || version.minor >= 90);
+    }
     qn::platform::win32::Win32Dialogs dialogs;
     qn::platform::win32::Win32WindowHost host(dialogs, showCommand, instance);
     qn::shell::Program program(system, dialogs, host);

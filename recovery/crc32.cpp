@@ -1,5 +1,7 @@
 #include "recovery/crc32.h"
 
+#include "recovery/cpu.h"
+
 #include <array>
 #include <cstring>
 
@@ -95,7 +97,7 @@ bool HasCarrylessMultiply() {
 uint32_t Crc32(uint32_t crc, const void* data, size_t bytes) {
   const auto* p = static_cast<const uint8_t*>(data);
 #ifdef QN_CRC_X86
-  if (bytes >= 64 && HasCarrylessMultiply()) return ~FoldUpdate(~crc, p, bytes);
+  if (bytes >= 64 && VectorUnitAllowed() && HasCarrylessMultiply()) return ~FoldUpdate(~crc, p, bytes);
 #endif
   return ~TableUpdate(~crc, p, bytes);
 }

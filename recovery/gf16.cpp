@@ -1,5 +1,7 @@
 #include "recovery/gf16.h"
 
+#include "recovery/cpu.h"
+
 #include <array>
 #include <cstring>
 #include <vector>
@@ -148,7 +150,7 @@ void MulAddPortable(uint16_t factor, const uint8_t* src, uint8_t* dst, size_t by
 
 void MulAdd(uint16_t factor, const uint8_t* src, uint8_t* dst, size_t bytes) {
 #ifdef QN_GF16_X86
-  if (factor > 1 && HasShuffle()) return MulAddShuffle(factor, src, dst, bytes);
+  if (factor > 1 && VectorUnitAllowed() && HasShuffle()) return MulAddShuffle(factor, src, dst, bytes);
 #endif
   MulAddPortable(factor, src, dst, bytes);
 }
