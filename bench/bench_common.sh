@@ -68,6 +68,25 @@ record() { echo "$1 $2" >> "$results"; }  # NAME SECONDS
 median() { awk -v k="$1" '$1 == k { print $2 }' "$results" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 mib() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
 
+# Every round's time of each KEY given, in the order they ran.
+print_rounds() {
+  echo "Each round's times (seconds), in the order they ran"
+  for key in "$@"; do
+    printf "%-12s %s\n" "$key" "$(awk -v k="$key" '$1 == k { printf "%s ", $2 }' "$results")"
+  done
+}
+
+# The peak memory medians of the 1.44 MB and the 650 MB runs, under TITLE.
+print_memory() {
+  echo "$1"
+  for size in fd cd; do
+    label="1.44 MB"; [ "$size" = cd ] && label="650 MB"
+    idle=$(median "idle_kb_$size") peak=$(median "peak_kb_$size")
+    printf "%-12s idle window %8s MiB   during the split %8s MiB   difference %6s MiB\n" "$label" \
+      "$(mib "$idle")" "$(mib "$peak")" "$(mib $((peak - idle)))"
+  done
+}
+
 # Every run starts with nothing dirty in the page cache (the source just
 # written, or an earlier run's parts, would be written back during the run
 # and throttle it) and with the source read just before: this machine pages

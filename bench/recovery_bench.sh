@@ -63,15 +63,6 @@ for size in fd cd; do
     "$(awk -v a="$on" -v b="$off" -v p="$p" 'BEGIN { printf "%.2f", (a - b) / p }')"
 done
 echo
-echo "Each round's times (seconds), in the order they ran"
-for key in off_fd on_fd par2_fd off_cd on_cd par2_cd; do
-  printf "%-8s %s\n" "$key" "$(awk -v k="$key" '$1 == k { printf "%s ", $2 }' "$results")"
-done
+print_rounds off_fd on_fd par2_fd off_cd on_cd par2_cd
 echo
-echo "Peak memory of Quarnimo's Wine process with the option on (VmHWM, medians)"
-for size in fd cd; do
-  label="1.44 MB"; [ "$size" = cd ] && label="650 MB"
-  idle=$(median "idle_kb_$size") peak=$(median "peak_kb_$size")
-  printf "%-10s idle window %8s MiB   during the split %8s MiB   difference %6s MiB\n" "$label" \
-    "$(mib "$idle")" "$(mib "$peak")" "$(mib $((peak - idle)))"
-done
+print_memory "Peak memory of Quarnimo's Wine process with the option on (VmHWM, medians)"

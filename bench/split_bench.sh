@@ -77,18 +77,9 @@ for size in fd cd; do
   printf "%-12s %10s %10s %10s %10s %12s %12s\n" "$label" "$q" "$p" "$s" "$(ratio "$q" "$p")" "$(ratio "$q" "$s")" "$(median cp)"
 done
 echo
-echo "Each round's times (seconds), in the order they ran"
-for key in quarnimo_fd plain_fd split_fd quarnimo_cd plain_cd split_cd cp; do
-  printf "%-12s %s\n" "$key" "$(awk -v k="$key" '$1 == k { printf "%s ", $2 }' "$results")"
-done
+print_rounds quarnimo_fd plain_fd split_fd quarnimo_cd plain_cd split_cd cp
 echo
-echo "Peak memory of Quarnimo's Wine process (VmHWM, medians)"
-for size in fd cd; do
-  label="1.44 MB"; [ "$size" = cd ] && label="650 MB"
-  idle=$(median "idle_kb_$size") peak=$(median "peak_kb_$size")
-  printf "%-12s idle window %8s MiB   during the split %8s MiB   difference %6s MiB\n" "$label" \
-    "$(mib "$idle")" "$(mib "$peak")" "$(mib $((peak - idle)))"
-done
+print_memory "Peak memory of Quarnimo's Wine process (VmHWM, medians)"
 
 # Mean seconds a part of the parts FROM..TO (in part order) in folder $1 took:
 # from the previous part's last write (the first part: its birth) to its own.
